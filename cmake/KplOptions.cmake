@@ -1,0 +1,18 @@
+# Warnings apply to the project's own code only (not to third-party headers).
+add_library(kpl_warnings INTERFACE)
+target_compile_options(kpl_warnings INTERFACE -Wall -Wextra -Werror)
+
+if(KPL_SANITIZE)
+  # Applied to everything so that the tests, the stand-in signature library
+  # and the engine share one instrumented runtime.
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+if(KPL_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    message(FATAL_ERROR "KPL_FUZZ needs clang (libFuzzer)")
+  endif()
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()

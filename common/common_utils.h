@@ -1,0 +1,57 @@
+// Small helpers shared by every subsystem.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "common/limits.h"
+
+namespace kpl {
+
+// The process's working directory with a trailing "/", found by init. The
+// extraction program "7za" is run from here.
+extern std::string currentDir;
+
+// How a child program's merged standard output and standard error are read.
+struct RunLimits {
+  std::size_t maxOutputBytes = limits::kMaxExtractOutputBytes;
+  std::chrono::milliseconds timeout = limits::kExtractTimeout;
+};
+
+// What became of a child program.
+struct RunResult {
+  bool started = false;     // the program could be started at all
+  bool truncated = false;   // output reached maxOutputBytes; the child was killed
+  bool timedOut = false;    // the timeout passed; the child was killed
+  int exitStatus = -1;      // exit code when it exited normally, else -1
+};
+
+class CommonUtils {
+ public:
+  // getcwd with a trailing "/" (unless it already ends in "/" or "\");
+  // empty on failure.
+  static std::string getCurrentDir();
+
+  // Wraps every run of whitespace in double quotes, then puts a backslash in
+  // front of each of ( ) [ ] { }. Kept for hosts that build shell text; the
+  // engine itself never hands a path to a shell.
+  static void replaceSpaceInPath(std::string& path);
+
+  // Runs argv[0] (a path, not searched in PATH) with the arguments argv[1..]
+  // passed verbatim: no shell is involved, so no byte of an argument is ever
+  // interpreted. Standard output and standard error are merged, standard
+  // input is /dev/null, and reading stops at the limits (the child is then
+  // killed). Returns the output; empty when the program could not be run.
+  static std::string executeCommandAndGetOutput(const std::vector<std::string>& argv);
+  // The same, appending exactly the bytes the program wrote to out. Returns
+  // whether the program could be started.
+  static bool executeCommandAndGetOutputChar(const std::vector<std::string>& argv, std::vector<char>& out);
+
+  // The runner behind both, with explicit limits and the outcome.
+  static RunResult runProgram(const std::vector<std::string>& argv, std::vector<char>& out,
+                              const RunLimits& limits = RunLimits());
+};
+
+}  // namespace kpl

@@ -1,0 +1,1 @@
+/* kpl_engine.so is built entirely from kpl_core; CMake needs one source. */

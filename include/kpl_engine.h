@@ -1,0 +1,110 @@
+/*
+ * kpl_engine.h - C interface of kpl_engine.so, the file-type identification
+ * engine.
+ *
+ * Loading. The host loads kpl_engine.so (normally with dlopen) and makes the
+ * engine home its working directory before calling init(): the engine reads
+ * "database/magic/magic.mgc", "libTrIDLib.so" with its definitions under
+ * "database/trid/", and runs the program "7za", all relative to the working
+ * directory.
+ *
+ * Status codes. Every function returning int returns 0 for success. init()
+ * returns 1 on failure and gives no message of its own (getLastError() may
+ * then tell libmagic's complaint).
+ *
+ * Ownership. Every string the engine hands out through an out-parameter is an
+ * engine-owned copy; give each back with freeString() once done with it. The
+ * one exception is getLastError(), which may hand out libmagic's own text
+ * (freeString() on it is harmless: the engine does not find it and does
+ * nothing). Strings stored with addScanString() are released with
+ * freeScanString(). Arrays returned by getCharConst() and getWCharConst()
+ * belong to the caller (C++ array delete).
+ *
+ * Threads. init() and deinit() must not overlap with any other call. Between
+ * them, every other function may be called from any number of threads; the
+ * engine serves up to 30 scans at once and starts no threads of its own.
+ */
+#ifndef KPL_ENGINE_H
+#define KPL_ENGINE_H
+
+#include <stddef.h>
+#include <stdint.h>
+#include <wchar.h>
+
+#if defined(KPL_ENGINE_BUILD)
+#define KPL_API __attribute__((visibility("default")))
+#else
+#define KPL_API
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* ---- Lifecycle ------------------------------------------------------- */
+
+/* Builds all engine state: 30 scan slots with their libmagic handles,
+   signature-library instances and locks, and the detection tables.
+   Call once. 0 on success, 1 on the first failure. */
+KPL_API int init(void);
+/* Closes the slots' libmagic handles and destroys their locks. Nothing may
+   scan afterwards; registered strings stay valid until the library unloads. */
+KPL_API int deinit(void);
+/* Accepted for host compatibility; they do nothing and return 0. */
+KPL_API int update(void);
+KPL_API int reloadConfig(void);
+KPL_API int reloadDatabase(void* argument);
+
+/* ---- Slots ------------------------------------------------------------ */
+
+/* The slot number (0..29) for the next scan, round robin. */
+KPL_API int getThreadIndex(void);
+
+/* ---- Identification answers -------------------------------------------- */
+
+KPL_API int getInterfaceVersion(unsigned int* version);
+KPL_API int getEngineType(unsigned int* type);
+KPL_API int getProductName(const char** name);
+KPL_API int getDefinitionInfo(const char** first, const char** second, const char** third, uint64_t* fourth);
+/* Sets bit 0 and clears bit 1 of *capabilities; other bits are left alone. */
+KPL_API int getEngineCapabilities(unsigned char* capabilities);
+/* The JSON list of type groups with their type identifiers. */
+KPL_API int getFileTypeGroup(const char** json);
+
+/* ---- Errors ------------------------------------------------------------ */
+
+/* libmagic's last error text of the slot the next scan will get, or
+   "Unknown error". */
+KPL_API int getLastError(const char** message);
+/* The text stored under key with addScanString(), or NULL. */
+KPL_API int getLastScanError(int key, const char** text);
+
+/* ---- String hand-over ------------------------------------------------- */
+
+/* Registers an engine-owned copy of text; NULL for NULL. */
+KPL_API const char* addString(const char* text);
+/* Releases a string the engine handed out and sets *text to NULL. A pointer
+   the engine does not know (or one already freed) is left alone. */
+KPL_API int freeString(const char** text);
+/* Stores a copy of text under a fresh random key (never 0 or 1) written to
+   *key; *key is 0 for NULL text. */
+KPL_API const char* addScanString(const char* text, int* key);
+KPL_API int freeScanString(int key);
+
+/* ---- Conversions for the host ------------------------------------------ */
+
+KPL_API int wcstombs_s(size_t* converted, char* destination, size_t destinationSize, const wchar_t* source,
+                       size_t count);
+KPL_API int mbstowcs_s(size_t* converted, wchar_t* destination, size_t destinationSize, const char* source,
+                       size_t count);
+/* Converts in the current locale; the caller owns the returned array. */
+KPL_API char* getCharConst(const wchar_t* text);
+KPL_API wchar_t* getWCharConst(const char* text);
+/* UTC calendar time (month 1..12, full year) as milliseconds since 1970. */
+KPL_API int64_t getTimeSinceEpochInMs(int year, int month, int day, int hour, int minute, int second);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* KPL_ENGINE_H */

@@ -1,0 +1,315 @@
+// The exported lifecycle, slot, string hand-over and conversion functions.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <clocale>
+#include <cstring>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include "engine/engine_state.h"
+#include "kpl_engine.h"
+#include "test_support.h"
+#include "test_support_process.h"
+
+namespace {
+
+using kpl::test::runInChild;
+using kpl::test::TempDir;
+
+TEST(EngineLifecycle, InitOpensAllSlotsAndTheSequenceRepeats) {
+  ASSERT_EQ(kpl::test::ensureEngineStarted(), 0);
+  for (int i = 0; i < kpl::kSlotCount; ++i) {
+    EXPECT_NE(kpl::myt[i], nullptr);
+    EXPECT_NE(kpl::myt_mime[i], nullptr);
+  }
+  for (int expected = 0; expected < 30; ++expected) EXPECT_EQ(getThreadIndex(), expected);
+  EXPECT_EQ(getThreadIndex(), 0);
+  EXPECT_EQ(update(), 0);
+  EXPECT_EQ(reloadConfig(), 0);
+  EXPECT_EQ(reloadDatabase(nullptr), 0);
+}
+
+TEST(EngineLifecycle, SlotsStayInRangeUnderRacingThreads) {
+  constexpr int kThreads = 16, kCalls = 3000;
+  std::vector<int> counts(30, 0);
+  std::atomic<bool> outOfRange{false};
+  std::atomic<bool> done{false};
+  // getLastError reads the counter without a lock; it must never see 30.
+  std::thread watcher([&] {
+    while (!done) {
+      int v = kpl::CURRENT_THREAD_INDEX.load();
+      if (v < 0 || v >= 30) outOfRange = true;
+    }
+  });
+  std::vector<std::vector<int>> perThread(kThreads, std::vector<int>(30, 0));
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t)
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < kCalls; ++i) {
+        int s = getThreadIndex();
+        if (s < 0 || s >= 30) outOfRange = true;
+        else ++perThread[t][s];
+      }
+    });
+  for (auto& th : threads) th.join();
+  done = true;
+  watcher.join();
+  EXPECT_FALSE(outOfRange);
+  for (auto& v : perThread)
+    for (int s = 0; s < 30; ++s) counts[s] += v[s];
+  // A fair round robin: every slot was handed out equally often.
+  for (int s = 0; s < 30; ++s) EXPECT_EQ(counts[s], kThreads * kCalls / 30) << "slot " << s;
+}
+
+TEST(EngineIdentification, FixedAnswers) {
+  unsigned int version = 0, type = 0;
+  EXPECT_EQ(getInterfaceVersion(&version), 0);
+  EXPECT_EQ(version, 3u);
+  EXPECT_EQ(getEngineType(&type), 0);
+  EXPECT_EQ(type, 2u);
+  const char* name = nullptr;
+  EXPECT_EQ(getProductName(&name), 0);
+  EXPECT_STREQ(name, "FileType");
+  freeString(&name);
+  const char *a = nullptr, *b = nullptr, *c = nullptr;
+  uint64_t d = 99;
+  EXPECT_EQ(getDefinitionInfo(&a, &b, &c, &d), 0);
+  EXPECT_STREQ(a, "5.2.11");
+  EXPECT_STREQ(b, "5.2.11");
+  EXPECT_STREQ(c, "NaN");
+  EXPECT_EQ(d, 0u);
+  EXPECT_NE(a, b);  // each a registered copy of its own
+  freeString(&a);
+  freeString(&b);
+  freeString(&c);
+  unsigned char caps = 0xFE;
+  getEngineCapabilities(&caps);
+  EXPECT_EQ(caps, 0xFD);
+  caps = 0x02;
+  getEngineCapabilities(&caps);
+  EXPECT_EQ(caps, 0x01);
+}
+
+TEST(EngineErrors, LastErrorFallsBackToARegisteredText) {
+  // Before init no slot has a handle: the fallback text is registered.
+  const char* message = nullptr;
+  EXPECT_EQ(getLastError(&message), 0);
+  ASSERT_NE(message, nullptr);
+  EXPECT_STREQ(message, "Unknown error");
+  EXPECT_EQ(freeString(&message), 0);
+  EXPECT_EQ(message, nullptr);
+}
+
+TEST(StringStore, HandOverByPointerIdentity) {
+  EXPECT_EQ(addString(nullptr), nullptr);
+  const char* none = nullptr;
+  EXPECT_EQ(freeString(&none), 0);
+  EXPECT_EQ(freeString(nullptr), 0);
+
+  const char* first = addString("same");
+  const char* second = addString("same");
+  ASSERT_NE(first, second);
+  const char* keep = second;
+  EXPECT_EQ(freeString(&first), 0);
+  EXPECT_EQ(first, nullptr);
+  EXPECT_STREQ(keep, "same");  // the other copy is untouched
+
+  char foreign[] = "same";
+  const char* foreignPtr = foreign;
+  EXPECT_EQ(freeString(&foreignPtr), 0);
+  EXPECT_EQ(foreignPtr, foreign);  // not ours: left alone
+
+  const char* again = keep;
+  freeString(&second);
+  EXPECT_EQ(freeString(&again), 0);  // a double free finds nothing
+  EXPECT_EQ(again, keep);
+}
+
+TEST(StringStore, ScanStringKeys) {
+  int key = 42;
+  EXPECT_EQ(addScanString(nullptr, &key), nullptr);
+  EXPECT_EQ(key, 0);
+  const char* text = nullptr;
+  EXPECT_EQ(getLastScanError(12345, &text), 0);
+  EXPECT_EQ(text, nullptr);
+
+  std::set<int> keys;
+  for (int i = 0; i < 2000; ++i) {
+    int k = 0;
+    const char* stored = addScanString("error text", &k);
+    ASSERT_NE(stored, nullptr);
+    EXPECT_GE(k, 2);
+    keys.insert(k);
+  }
+  EXPECT_EQ(keys.size(), 2000u);  // unique while alive
+  int probe = *keys.begin();
+  EXPECT_EQ(getLastScanError(probe, &text), 0);
+  EXPECT_STREQ(text, "error text");
+  for (int k : keys) freeScanString(k);
+  EXPECT_EQ(getLastScanError(probe, &text), 0);
+  EXPECT_EQ(text, nullptr);
+  EXPECT_EQ(freeScanString(probe), 0);  // unknown key: nothing happens
+}
+
+TEST(StringStore, ManyThreadsAddAndFree) {
+  constexpr int kThreads = 16, kRounds = 2000;
+  std::atomic<int> wrong{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t)
+    threads.emplace_back([&, t] {
+      std::string mine = "thread " + std::to_string(t);
+      for (int i = 0; i < kRounds; ++i) {
+        const char* s = addString(mine.c_str());
+        int key = 0;
+        const char* scan = addScanString(mine.c_str(), &key);
+        if (std::strcmp(s, mine.c_str()) != 0 || std::strcmp(scan, mine.c_str()) != 0) ++wrong;
+        const char* copy = s;
+        freeString(&s);
+        freeString(&copy);  // second free of the same pointer: no effect
+        if (s != nullptr || copy == nullptr) ++wrong;
+        freeScanString(key);
+      }
+    });
+  for (auto& th : threads) th.join();
+  EXPECT_EQ(wrong, 0);
+}
+
+TEST(EngineConversions, WideAndNarrowRoundTrip) {
+  EXPECT_EQ(getCharConst(nullptr), nullptr);
+  EXPECT_EQ(getWCharConst(nullptr), nullptr);
+  EXPECT_EQ(getCharConst(L""), nullptr);  // nothing converted
+  char* narrow = getCharConst(L"report.docx");
+  ASSERT_NE(narrow, nullptr);
+  EXPECT_STREQ(narrow, "report.docx");
+  delete[] narrow;
+  wchar_t* wide = getWCharConst("report.docx");
+  ASSERT_NE(wide, nullptr);
+  EXPECT_EQ(std::wcscmp(wide, L"report.docx"), 0);
+  delete[] wide;
+
+  // A multi-byte locale needs more than wide length + 4 bytes.
+  if (std::setlocale(LC_CTYPE, "C.UTF-8") != nullptr) {
+    char* utf8 = getCharConst(L"\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9");
+    ASSERT_NE(utf8, nullptr);
+    EXPECT_EQ(std::strlen(utf8), 16u);
+    delete[] utf8;
+    std::setlocale(LC_CTYPE, "C");
+  }
+
+  size_t converted = 0;
+  char out[16] = {};
+  EXPECT_EQ(wcstombs_s(&converted, out, sizeof(out), L"abc", sizeof(out)), 0);
+  EXPECT_EQ(converted, 3u);
+  wchar_t wout[16] = {};
+  EXPECT_EQ(mbstowcs_s(&converted, wout, 16, "abcd", 16), 0);
+  EXPECT_EQ(converted, 4u);
+
+  EXPECT_EQ(getTimeSinceEpochInMs(1970, 1, 1, 0, 0, 0), 0);
+  EXPECT_EQ(getTimeSinceEpochInMs(2000, 3, 1, 12, 30, 15), 951913815000);
+}
+
+// ---- Start-up in other homes and the private library copies ------------
+
+// Builds a home in dir: everything of the real home except what is left out.
+void makeHome(const TempDir& dir, bool withMagic, bool withLibrary) {
+  const std::string home = kpl::test::homeDir();
+  auto copy = [&](const std::string& rel) {
+    dir.write(rel, kpl::test::readFile(home + "/" + rel));
+  };
+  if (withMagic) copy("database/magic/magic.mgc");
+  if (withLibrary) copy("libTrIDLib.so");
+  for (const char* def : {"database/trid/images.trd", "database/trid/documents.trd"}) copy(def);
+  copy("7za");
+}
+
+int initIn(const std::string& dir) {
+  return runInChild([&] {
+    if (::chdir(dir.c_str()) != 0) return 2;
+    return init();
+  });
+}
+
+TEST(EngineLifecycle, InitNeedsTheMagicDatabaseAndTheSignatureLibrary) {
+  TempDir complete, noMagic, noLibrary;
+  makeHome(complete, true, true);
+  makeHome(noMagic, false, true);
+  makeHome(noLibrary, true, false);
+  EXPECT_EQ(initIn(complete.path()), 0);
+  EXPECT_EQ(initIn(noMagic.path()), 1);
+  EXPECT_EQ(initIn(noLibrary.path()), 1);
+}
+
+// Private copies of the signature library, as the dynamic loader shows them.
+std::set<std::string> mappedCopies() {
+  std::ifstream maps("/proc/self/maps");
+  std::set<std::string> copies;
+  std::string line;
+  while (std::getline(maps, line)) {
+    auto slash = line.find('/');
+    if (slash == std::string::npos) continue;
+    std::string path = line.substr(slash);
+    auto base = path.rfind('/');
+    std::string name = path.substr(base + 1);
+    if (name.rfind("lib.", 0) == 0 || path.find("/memfd:lib.") == 0) copies.insert(path);
+  }
+  return copies;
+}
+
+TEST(EngineLifecycle, PrivateCopiesExistWhileLoadedAndGoWithTheLibrary) {
+  const std::string engine = kpl::test::homeDir() + "/kpl_engine.so";
+  int rc = runInChild([&] {
+    if (::chdir(kpl::test::homeDir().c_str()) != 0) return 10;
+    void* lib = ::dlopen(engine.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!lib) return 11;
+    auto initFn = reinterpret_cast<int (*)()>(::dlsym(lib, "init"));
+    auto deinitFn = reinterpret_cast<int (*)()>(::dlsym(lib, "deinit"));
+    if (!initFn || !deinitFn || initFn() != 0) return 12;
+    std::set<std::string> copies = mappedCopies();
+    if (copies.size() != 30) return 13;
+    // Nothing was written into the home.
+    for (int i = 0; i < 30; ++i)
+      if (kpl::test::fileExists("lib." + std::to_string(i))) return 14;
+    deinitFn();
+    if (::dlclose(lib) != 0) return 15;
+    if (!mappedCopies().empty()) return 16;
+    for (const std::string& c : copies)
+      if (c.rfind("/memfd:", 0) != 0 && kpl::test::fileExists(c)) return 17;
+    return 0;
+  });
+  EXPECT_EQ(rc, 0);
+}
+
+TEST(EngineLifecycle, TwoProcessesStartInOneHomeAtOnce) {
+  for (int round = 0; round < 3; ++round) {
+    std::vector<pid_t> children;
+    for (int p = 0; p < 2; ++p) {
+      pid_t pid = ::fork();
+      if (pid == 0) {
+        if (::chdir(kpl::test::homeDir().c_str()) != 0) ::_exit(2);
+        int rc = init();
+        // Use every slot's instance: a clash of mapped copies would crash.
+        for (int i = 0; rc == 0 && i < kpl::kSlotCount; ++i) {
+          char path[] = "database/trid/images.trd";
+          if (!kpl::trd[i].SubmitFileA(path) || !kpl::trd[i].Analyze()) rc = 3;
+        }
+        ::_exit(rc);
+      }
+      children.push_back(pid);
+    }
+    for (pid_t pid : children) {
+      int status = 0;
+      ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+      ASSERT_TRUE(WIFEXITED(status));
+      EXPECT_EQ(WEXITSTATUS(status), 0);
+    }
+  }
+}
+
+}  // namespace

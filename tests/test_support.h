@@ -1,0 +1,38 @@
+// Shared helpers of the test suites.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kpl::test {
+
+// The engine home the build assembled (also every test's working directory).
+inline std::string homeDir() { return KPL_TEST_HOME; }
+inline std::string fixturesDir() { return KPL_TEST_FIXTURES; }
+
+// A fresh directory under the system's temporary directory, removed with
+// everything in it when the object goes.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& path() const { return path_; }
+  // Writes a file below the directory and returns its path.
+  std::string write(const std::string& name, const std::string& content) const;
+  std::string write(const std::string& name, const std::vector<uint8_t>& content) const;
+
+ private:
+  std::string path_;
+};
+
+bool fileExists(const std::string& path);
+std::string readFile(const std::string& path);
+
+// Starts the engine once per process in the engine home (ASSERTs inside
+// the caller are not possible here; returns init's status).
+int ensureEngineStarted();
+
+}  // namespace kpl::test
