@@ -1,0 +1,32 @@
+// The catalogue of type identifiers: descriptions, the extensions that
+// should have been recognised, and the AutoCAD version tables. All static
+// data, complete at load.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace kpl {
+
+// Type identifier -> description (197 entries; "data" -> "data").
+extern const std::map<std::string, std::string> FileTypeDescription;
+
+// The catalogue's description of a type identifier. Throws std::out_of_range
+// for an identifier outside the catalogue: every identifier an analyzer
+// writes is a catalogue key, so this is a programming error, not bad input.
+const std::string& describe(const std::string& typeId);
+
+// Upper-case extensions whose files should have been recognised; a file
+// with one of them that came out as "data" gets the extension list "-".
+extern const std::vector<std::string> MisMatchExtensions;
+
+// AutoCAD version tables (values of the AutoCADTypes enumeration).
+extern const std::map<std::string, uint8_t> DXFVersion;
+extern const std::map<std::string, uint8_t> DWFVersion;
+extern const std::map<uint8_t, std::string> DWGVersionDescription;
+extern const std::map<uint8_t, std::string> DXFVersionDescription;
+extern const std::map<uint8_t, std::string> DWFVersionDescription;
+
+}  // namespace kpl
