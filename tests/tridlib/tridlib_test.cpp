@@ -81,7 +81,7 @@ TEST(TridMatcher, RanksSpecificAboveGenericAndKeepsOrderOnTies) {
       "def ZIPX\n type Tie A\n at 0 \"PK\"\nend\n"
       "def END\n type Trailer\n atend 4 \"TAIL\"\nend\n"
       "def CASE\n type Case\n findi 50 \"hello\"\nend\n");
-  Sample s = sampleOf(std::string("PK\x03\x04....META-INF/MANIFEST.MF HeLLo", 36) + std::string(10000, 'x') + "TAIL");
+  Sample s = sampleOf(std::string("PK\x03\x04....META-INF/MANIFEST.MF HeLLo", 34) + std::string(10000, 'x') + "TAIL");
   auto results = rank(defs, s);
   ASSERT_EQ(results.size(), 5u);
   EXPECT_EQ(results[0].definition->extension, "JAR");
