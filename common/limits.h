@@ -17,3 +17,19 @@ inline constexpr std::size_t kMaxExtractOutputBytes = 64u * 1024u * 1024u;
 inline constexpr std::chrono::milliseconds kExtractTimeout{30000};
 
 }  // namespace kpl::limits
+
+namespace kpl::limits {
+
+// ---- libmagic mapping table ---------------------------------------------
+// Longest subject handed to the mapping table's patterns (see regexp_table).
+inline constexpr std::size_t kMaxMappingSubjectBytes = 4096;
+
+}  // namespace kpl::limits
+
+namespace kpl::limits {
+
+// ---- Signature library ------------------------------------------------------
+// Most results of one analysis the scan reads back.
+inline constexpr int kMaxSignatureResults = 4096;
+
+}  // namespace kpl::limits
