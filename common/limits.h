@@ -28,3 +28,19 @@ inline constexpr uint32_t kMaxAsfHeaderObjects = 4096;
 inline constexpr uint32_t kMaxAsfCodecEntries = 1024;
 
 }  // namespace kpl::limits
+
+namespace kpl::limits {
+
+// ---- libmagic mapping table ---------------------------------------------
+// Longest subject handed to the mapping table's patterns (see regexp_table).
+inline constexpr std::size_t kMaxMappingSubjectBytes = 4096;
+
+}  // namespace kpl::limits
+
+namespace kpl::limits {
+
+// ---- Signature library ------------------------------------------------------
+// Most results of one analysis the scan reads back.
+inline constexpr int kMaxSignatureResults = 4096;
+
+}  // namespace kpl::limits
