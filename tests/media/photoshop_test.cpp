@@ -56,13 +56,10 @@ TEST(PhotoshopProbe, OtherHeaderFields) {
   EXPECT_EQ(probe(header(1, 8, 8).substr(0, 25)), PhotoshopNone);
 }
 
-TEST(PhotoshopRecords, OnlyKnownTypesWrite) {
+TEST(PhotoshopRecords, OtherValuesLeaveTheRecord) {
   std::string id = "x", mime = "y", ext = "z", desc = "w";
-  PhotoshopFTAUtils::adjustPTSBasedTypes(PhotoshopNone, id, mime, ext, desc);
+  PhotoshopFTAUtils::adjustPTSBasedTypes(PhotoshopType(3), id, mime, ext, desc);
   EXPECT_EQ(id + mime + ext + desc, "xyzw");
-  PhotoshopFTAUtils::adjustPTSBasedTypes(PhotoshopPSB, id, mime, ext, desc);
-  EXPECT_EQ(id + "|" + mime + "|" + ext + "|" + desc,
-            "PSB|image/vnd.adobe.photoshop|psb|Adobe Photoshop Large Document");
 }
 
 }  // namespace
