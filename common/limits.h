@@ -16,6 +16,17 @@ inline constexpr std::size_t kMaxExtractOutputBytes = 64u * 1024u * 1024u;
 // killed and what arrived so far is returned).
 inline constexpr std::chrono::milliseconds kExtractTimeout{30000};
 
+// ---- Image and container probes -----------------------------------------
+// PNG chunks walked before the first IDAT. Encoders put a handful of
+// ancillary chunks there; past this many the file is taken as a PNG with a
+// broken chunk structure rather than walked to its end 12 bytes at a time.
+inline constexpr uint32_t kMaxPngChunksBeforeImageData = 65536;
+// ASF header objects walked looking for the codec list; real files carry
+// about ten. Past this many the header counts as having no codec list.
+inline constexpr uint32_t kMaxAsfHeaderObjects = 4096;
+// Codec list entries examined; real files have one per stream (at most 127).
+inline constexpr uint32_t kMaxAsfCodecEntries = 1024;
+
 }  // namespace kpl::limits
 
 namespace kpl::limits {
