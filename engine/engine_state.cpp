@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include "common/common_utils.h"
+#include "media/autocad_util.h"
 
 namespace kpl {
 
@@ -72,6 +73,7 @@ int initEngine() {
 
   CURRENT_THREAD_INDEX.store(0);
   fillExtensionRules();
+  AutoCADUtil::init();
   return 0;
 }
 
