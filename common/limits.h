@@ -37,3 +37,19 @@ inline constexpr uint64_t kDxfMaxHeaderBytes = 4u * 1024u * 1024u;
 inline constexpr int kAtariMaxSegments = 5;
 
 }  // namespace kpl::limits
+
+namespace kpl::limits {
+
+// ---- libmagic mapping table ---------------------------------------------
+// Longest subject handed to the mapping table's patterns (see regexp_table).
+inline constexpr std::size_t kMaxMappingSubjectBytes = 4096;
+
+}  // namespace kpl::limits
+
+namespace kpl::limits {
+
+// ---- Signature library ------------------------------------------------------
+// Most results of one analysis the scan reads back.
+inline constexpr int kMaxSignatureResults = 4096;
+
+}  // namespace kpl::limits
