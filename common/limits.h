@@ -20,7 +20,9 @@ inline constexpr std::chrono::milliseconds kExtractTimeout{30000};
 // Where the MPEG audio scan may still look for its first frame or ID3v2 tag;
 // past this offset a byte that starts nothing ends the scan.
 inline constexpr uint64_t kMp3SyncSearchWindow = 1024;
-// Junk bytes tolerated between the end of one frame and the next sync.
+// How far past the end of the last frame a junk byte may lie before the
+// scan gives up; past the search window frames must follow each other
+// directly.
 inline constexpr uint64_t kMp3MaxJunkBetweenFrames = 15;
 // Valid frames, each within the tolerated junk of the last, that make a
 // stream MPEG audio; the scan stops there.

@@ -199,7 +199,9 @@ int MP3Parser::parse() {
   // search window or past the junk allowance after a frame.
   while (readAt(pos_, &peek, 1) == 1) {
     const uint64_t p = pos_;
-    const int tag = getTypeTag();
+    // Only an ID3v2 tag or a frame changes the course; any other byte is
+    // junk whatever tag it starts, so most bytes need no closer look.
+    const int tag = peek == 'I' || peek == 0xFF ? getTypeTag() : kOther;
     if (tag == kID3v2) {
       ID3v2 id3;
       if (parseID3v2(id3) == kValid) return kValid;
