@@ -22,14 +22,6 @@ TEST(CommonUtilsLines, EveryLineEndAndTheBound) {
   EXPECT_EQ(lines("a\r\r\nb\n\n"), (V{"a", "", "b", ""}));  // CR then CR LF: two ends
   EXPECT_EQ(lines(""), V{});
   EXPECT_EQ(lines("abc\nabcd\n", 3), (V{"abc", "<too long: abc>"}));
-
-  std::istringstream in("x");
-  std::string line = "stale";
-  EXPECT_TRUE(CommonUtils::safeGetline(in, line));
-  EXPECT_EQ(line, "x");
-  CommonUtils::safeGetline(in, line);
-  EXPECT_TRUE(in.eof());
-  EXPECT_EQ(line, "");
 }
 
 TEST(CommonUtilsLines, RemoveSpaceKeepsTabs) {

@@ -34,10 +34,7 @@ TEST(WAVParser, RiffFormAndDeclaredSize) {
   EXPECT_FALSE(AudioFTAUtils::isWAVFileBased("/nonexistent/a.wav", 100));
 }
 
-TEST(WAVParser, RealFilesAndTheirChunks) {
-  for (const char* name : {"tone.wav", "ffmpeg.wav"})
-    EXPECT_TRUE(AudioFTAUtils::isWAVFileBased(fixture(name), test::readFile(fixture(name)).size())) << name;
-
+TEST(WAVParser, ChunkWalkOfARealFile) {
   // ffmpeg puts a LIST chunk between "fmt " and "data": the chunk walk must
   // land on "data" with the samples running to the end of the file.
   InputFile file(fixture("ffmpeg.wav"));
@@ -65,7 +62,6 @@ TEST(WAVParser, TruncationSweep) {
 }
 
 TEST(AMRFile, MagicLines) {
-  EXPECT_TRUE(AMRFTAUtils::isAMRFileBased(fixture("tone.amr"), test::readFile(fixture("tone.amr")).size()));
   EXPECT_TRUE(isAmr("#!AMR\n"));
   EXPECT_FALSE(isAmr("#!AMR"));
   EXPECT_TRUE(isAmr("#!AMR_MC1.0\n" + std::string(1, '\0')));
