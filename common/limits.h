@@ -27,6 +27,28 @@ inline constexpr uint32_t kMaxAsfHeaderObjects = 4096;
 // Codec list entries examined; real files have one per stream (at most 127).
 inline constexpr uint32_t kMaxAsfCodecEntries = 1024;
 
+// ---- Audio probes ----------------------------------------------------------
+// Where the MPEG audio scan may still look for its first frame or ID3v2 tag;
+// past this offset a byte that starts nothing ends the scan.
+inline constexpr uint64_t kMp3SyncSearchWindow = 1024;
+// How far past the end of the last frame a junk byte may lie before the
+// scan gives up; past the search window frames must follow each other
+// directly.
+inline constexpr uint64_t kMp3MaxJunkBetweenFrames = 15;
+// Valid frames, each within the tolerated junk of the last, that make a
+// stream MPEG audio; the scan stops there.
+inline constexpr int kMp3RequiredFrames = 11;
+
+// ---- AutoCAD, Atari, PST -------------------------------------------------
+// A text DXF line longer than this is not a DXF line; gathering stops.
+inline constexpr std::size_t kDxfMaxLineLength = 1024;
+// Lines and bytes of a text DXF header read while looking for $ACADVER or
+// the end of the HEADER section. Real headers are a few thousand lines.
+inline constexpr int kDxfMaxHeaderLines = 65536;
+inline constexpr uint64_t kDxfMaxHeaderBytes = 4u * 1024u * 1024u;
+// Segments after the first that the Atari load-file walk follows.
+inline constexpr int kAtariMaxSegments = 5;
+
 }  // namespace kpl::limits
 
 namespace kpl::limits {

@@ -5,6 +5,7 @@
 #include "common/common_utils.h"
 #include "detect/file_type_groups.h"
 #include "detect/regexp_table.h"
+#include "media/autocad_util.h"
 
 namespace kpl {
 
@@ -77,6 +78,7 @@ int initEngine() {
 
   CURRENT_THREAD_INDEX.store(0);
   fillExtensionRules();
+  AutoCADUtil::init();
   return 0;
 }
 

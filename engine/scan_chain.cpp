@@ -22,14 +22,14 @@ const std::vector<ChainStep>& scanChain() {
     {  9, "RTF",                     nullptr },
     { 10, "ASF",                     &chainStepAsf },
     { 11, "Photoshop",               &chainStepPhotoshop },
-    { 12, "AMR",                     nullptr },
-    { 13, "Atari executable",        nullptr },
-    { 14, "PST",                     nullptr },
+    { 12, "AMR",                     &chainStepAmr },
+    { 13, "Atari executable",        &chainStepAtari },
+    { 14, "PST",                     &chainStepPst },
     { 15, "text",                    nullptr },
     { 16, "TNEF",                    nullptr },
-    { 17, "AutoCAD",                 nullptr },
-    { 18, "WAV",                     nullptr },
-    { 19, "MP3",                     nullptr },
+    { 17, "AutoCAD",                 &chainStepAutoCad },
+    { 18, "WAV",                     &chainStepWav },
+    { 19, "MP3",                     &chainStepMp3 },
   };
   return steps;
 }
