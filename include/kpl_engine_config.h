@@ -73,7 +73,10 @@ using PropertyMap = std::map<std::string, EngineProperty>;
      A "number" holding fewer than three entries is written with 0 for each
      one missing, so one holding only its default has "min" 0 and "max" 0:
      read that pair as "no range given".
-   - strValues: "string" its default; "select" the choice values.
+   - strValues: "string" its default; "select" the choice values. The
+     configuration JSON carries a "select" as the text of its value; its
+     default there is the value of the default choice (the index itself,
+     as decimal text, when there is no such choice).
    - floatValues, boolValues: carried for the host; the engine neither reads
      nor changes them.
    - parentName: when not empty, the option is written under that option's
@@ -105,8 +108,10 @@ struct ValidConfig {
 };
 
 /* The schema the host hands over. The configuration JSON names this engine's
-   member "engine." + id + ".config"; a number between the first and the last
-   "_" of that member name is the interface version (see parseInputJSON). */
+   member "engine." + id + ".config". A number between the first and the last
+   "_" of that name is the interface version: when the member itself is
+   absent, parseInputJSON reads the newest member written for an older
+   version of the same engine (the same name apart from the number). */
 struct EngineSchema {
   std::string id;
   std::string displayName;

@@ -120,18 +120,22 @@ TEST(ConfigSchemaJson, EveryOptionTypeAndAFeature) {
   });
 }
 
-TEST(ConfigSchemaJson, OptionsNamingEachOtherAreWrittenOnce) {
+TEST(ConfigSchemaJson, ParentNamesThatLoopAreWrittenOnce) {
   runWithEngine([](const EngineLibrary& e) {
-    kpl::EngineSchema schema{"x", "X", 1, {{"a", 0, "bool", "A"}, {"a", 0, "bool", "A2"}, {"b", 0, "bool", "B"}}};
+    // a -> b -> a again (a second option named "a"), and c its own parent.
+    kpl::EngineSchema schema{"x", "X", 1, {{"a", 0, "bool", "A"}, {"b", 0, "bool", "B"}, {"a", 0, "bool", "A2"},
+                                           {"c", 0, "bool", "C"}}};
     schema.configs[1].parentName = "a";
-    schema.configs[2].parentName = "b";  // its own parent: never top level
+    schema.configs[2].parentName = "b";
+    schema.configs[3].parentName = "c";
     rapidjson::Document doc = parse(convert(e, "", schema).schema);
     ASSERT_EQ(doc["schema"].Size(), 1u);
-    const auto& top = doc["schema"][0];
-    EXPECT_STREQ(top["type"].GetString(), "feature");
-    ASSERT_EQ(top["fields"].Size(), 1u);
-    EXPECT_STREQ(top["fields"][0]["display_name"].GetString(), "A2");
-    EXPECT_EQ(top["fields"][0]["fields"].Size(), 0u);
+    const auto& b = doc["schema"][0]["fields"][0];
+    ASSERT_STREQ(b["type"].GetString(), "feature");
+    const auto& a2 = b["fields"][0];
+    EXPECT_STREQ(a2["display_name"].GetString(), "A2");
+    ASSERT_TRUE(a2.HasMember("fields"));
+    EXPECT_EQ(a2["fields"].Size(), 0u);  // B is already written above it
   });
 }
 
@@ -169,11 +173,12 @@ TEST(ConfigJson, EmptyOrInvalidInputGivesTheDefaults) {
       EXPECT_EQ(c.config, defaults.config) << input;
     }
     EXPECT_EQ(convert(e, nullptr, makeSchema()).config, defaults.config);
-    const auto& v = valuesOf(parse(defaults.config));
+    const rapidjson::Document doc = parse(defaults.config);
+    const auto& v = valuesOf(doc);
     EXPECT_TRUE(v["deep_scan"].GetBool());
     EXPECT_EQ(v["max_file_size"].GetInt64(), 100);
     EXPECT_STREQ(v["heuristic_scan"].GetString(), "1");  // the default choice's value
-    EXPECT_STREQ(parse(defaults.config)["temp-dir"].GetString(), "");
+    EXPECT_STREQ(doc["temp-dir"].GetString(), "");
   });
 }
 
