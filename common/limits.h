@@ -26,3 +26,19 @@ inline constexpr std::size_t kMaxConfigInputBytes = 4u * 1024u * 1024u;
 inline constexpr int kMaxConfigFeatureDepth = 32;
 
 }  // namespace kpl::limits
+
+namespace kpl::limits {
+
+// ---- libmagic mapping table ---------------------------------------------
+// Longest subject handed to the mapping table's patterns (see regexp_table).
+inline constexpr std::size_t kMaxMappingSubjectBytes = 4096;
+
+}  // namespace kpl::limits
+
+namespace kpl::limits {
+
+// ---- Signature library ------------------------------------------------------
+// Most results of one analysis the scan reads back.
+inline constexpr int kMaxSignatureResults = 4096;
+
+}  // namespace kpl::limits
