@@ -49,6 +49,15 @@ inline constexpr uint64_t kDxfMaxHeaderBytes = 4u * 1024u * 1024u;
 // Segments after the first that the Atari load-file walk follows.
 inline constexpr int kAtariMaxSegments = 5;
 
+// ---- Settings files and configuration JSON ---------------------------------
+// Settings files are a few hundred bytes; only this much of one is read, so
+// a huge file (or a wrong path) cannot make the host allocate wildly.
+inline constexpr std::size_t kMaxSettingsFileBytes = 1024u * 1024u;
+// Configuration input handed over by the host; longer input is not parsed.
+inline constexpr std::size_t kMaxConfigInputBytes = 4u * 1024u * 1024u;
+// Options nested under "feature" options deeper than this are not written.
+inline constexpr int kMaxConfigFeatureDepth = 32;
+
 }  // namespace kpl::limits
 
 namespace kpl::limits {
