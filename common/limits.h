@@ -73,5 +73,14 @@ namespace kpl::limits {
 // ---- Signature library ------------------------------------------------------
 // Most results of one analysis the scan reads back.
 inline constexpr int kMaxSignatureResults = 4096;
+// The stand-in library's own walks over a file's head: top-level ISO media
+// boxes followed, brands read from an "ftyp" box, and items (declaration,
+// processing instructions, comments, document type) skipped before an XML
+// document's first element.
+inline constexpr int kTridMaxIsoBoxes = 64;
+inline constexpr int kTridMaxIsoBrands = 64;
+inline constexpr int kTridMaxXmlPrologItems = 64;
+// Longest definitions file the library reads; the shipped ones are a few KiB.
+inline constexpr std::size_t kTridMaxDefinitionsFileBytes = 4u * 1024u * 1024u;
 
 }  // namespace kpl::limits

@@ -5,6 +5,12 @@
 // from the type identifier, "*" take the signature extension). A template
 // "%N:$M" copies capture group M of subject N; catalogue("X") is the
 // catalogue's description of X, copied when the table is built.
+//
+// Where today's libmagic words its answer for a row's own type differently
+// from the libmagic the row was written for, the row's pattern carries
+// today's wording as one more alternative after the old one (rows 18, 22 to
+// 24, 28, 31, 32, 43, 49, 50 and 54). tests/fixtures/tridlib/reachability.tsv
+// records the answer that required each.
 #include "detect/regexp_table.h"
 
 namespace kpl {
@@ -46,7 +52,7 @@ const std::vector<RegexpRowSpec>& regexpTableRows() {
               "XML-PPTX", "application/vnd.openxmlformats-officedocument.presentationml.presentation", catalogue("XML-PPTX"), "xml,pptx"},
     /* 17 */ {".*(BMP).*", "(Windows Bitmap).*", "(.*)", "(.*)",
               "data", "application/octet-stream", "data", ""},
-    /* 18 */ {".*(ICO).*", "(Windows Icon).*", "(image/x-icon.*)", "(MS Windows icon resource).*",
+    /* 18 */ {".*(ICO).*", "(Windows Icon).*", R"((image/x-icon.*|image/vnd\.microsoft\.icon.*))", "(MS Windows icon resource).*",
               "%1:$1", "%3:$1", catalogue("ICO"), ""},
     /* 19 */ {".*(PDF).*", "(Adobe Portable Document Format).*", "(application/pdf.*)", "(PDF document).*",
               "%1:$1", "%3:$1", catalogue("PDF"), "pdf,ai"},
@@ -54,11 +60,11 @@ const std::vector<RegexpRowSpec>& regexpTableRows() {
               "%1:$1", "%3:$1", catalogue("HTML"), "htm,html"},
     /* 21 */ {".*(RTF).*", "(Rich Text Format).*", "(text/rtf.*)", "(Rich Text Format).*",
               "%1:$1", "%3:$1", catalogue("RTF"), ""},
-    /* 22 */ {".+", "(.+)", "(application/x-dosexec.*)", R"(((PE32.*|MS-DOS) executable \(DLL\).*))",
+    /* 22 */ {".+", "(.+)", R"((application/x-dosexec.*|application/vnd\.microsoft\.portable-executable.*))", R"(((PE32.*|MS-DOS) executable \(DLL\).*))",
               "DLL", "%3:$1", catalogue("DLL"), "dll,ocx,ax"},
-    /* 23 */ {".+", "(.+)", "(application/x-dosexec.*)", "(.*Nullsoft Installer self-extracting archive.*)",
+    /* 23 */ {".+", "(.+)", R"((application/x-dosexec.*|application/vnd\.microsoft\.portable-executable.*))", "(.*Nullsoft Installer self-extracting archive.*)",
               "EXE_SFX", "%3:$1", catalogue("EXE_SFX"), "exe"},
-    /* 24 */ {".+", "(.+)", "(application/x-dosexec.*)", "((PE32.*|MS-DOS) executable.*)",
+    /* 24 */ {".+", "(.+)", R"((application/x-dosexec.*|application/vnd\.microsoft\.portable-executable.*))", "((PE32.*|MS-DOS) executable.*)",
               "EXE", "%3:$1", catalogue("EXE"), "exe,com,dll,sys"},
     /* 25 */ {".*(MSI).*", "(Microsoft Windows Installer).*", "(application/x-msi.*)", ".*(MSI Installer).*",
               "%1:$1", "%3:$1", catalogue("MSI"), ""},
@@ -66,15 +72,15 @@ const std::vector<RegexpRowSpec>& regexpTableRows() {
               "%1:$1", "%3:$1", catalogue("XML"), ""},
     /* 27 */ {".*(MSG).*", "(Outlook Message).*", "(application/CDFV.*|application/vnd.ms-outlook.*)", "(Composite Document File V2 Document|CDFV2 Microsoft Outlook Message).*",
               "%1:$1", "%3:$1", catalogue("MSG"), ""},
-    /* 28 */ {".*(CDR).*", "(CorelDraw Document).*", "(application/octet-stream.*)", R"((RIFF \(little-endian\) data).*)",
+    /* 28 */ {".*(CDR).*", "(CorelDraw Document).*", R"((application/octet-stream.*|application/vnd\.corel-draw.*))", R"((RIFF \(little-endian\) data).*)",
               "%1:$1", "%3:$1", catalogue("CDR"), ""},
     /* 29 */ {".*(PSD).*", "(Adobe Photoshop image).*", R"((image/vnd\.adobe\.photoshop.*))", "(Adobe Photoshop Image).*",
               "%1:$1", "%3:$1", catalogue("PSD"), ""},
     /* 30 */ {".*(DWG).*", "(AutoCAD.* Drawing).*", R"((image/vnd\.dwg.*))", "(DWG AutoDesk AutoCAD).*",
               "%1:$1", "%3:$1", "%2:$1", ""},
-    /* 31 */ {".*(SLN).*", "(Microsoft Visual Studio Solution).*", "(text/plain.*)", R"((UTF-8 Unicode \(with BOM\) text).*)",
+    /* 31 */ {".*(SLN).*", "(Microsoft Visual Studio Solution).*", "(text/plain.*)", R"((UTF-8 Unicode \(with BOM\) text|Unicode text, UTF-8 \(with BOM\) text).*)",
               "%1:$1", "%3:$1", "%2:$1", ""},
-    /* 32 */ {".*(SUO).*", "(Microsoft VisualStudio Solution User Options).*", "(application/CDFV2.*)", "(Composite Document File V2 Document).*",
+    /* 32 */ {".*(SUO).*", "(Microsoft VisualStudio Solution User Options).*", "(application/CDFV2.*|application/x-ole-storage.*)", "(Composite Document File V2 Document).*",
               "%1:$1", "%3:$1", catalogue("SUO"), ""},
     /* 33 */ {".*(TORRENT).*", "(Torrent.*)", "(application/x-bittorrent.*)", "(BitTorrent file).*",
               "%1:$1", "%3:$1", "%4:$1", ""},
@@ -96,7 +102,7 @@ const std::vector<RegexpRowSpec>& regexpTableRows() {
               "%1:$1", "%3:$1", catalogue("WAV"), ""},
     /* 42 */ {".*(3G2|3GP/3GPP).*", "(3GPP2 multimedia|Generic MP4 container|3GPP multimedia).*", "(application/octet-stream|video/3gpp2|video/3gpp).*", "(ISO Media.*3GPP).*",
               "%1:$1", "%3:$1", "%2:$1", "3gp,3g2"},
-    /* 43 */ {".*(DAT).*", "(VideoCD MPEG).*", "(application/octet-stream).*", "(RIFF.*data).*",
+    /* 43 */ {".*(DAT).*", "(VideoCD MPEG).*", "(application/octet-stream|video/x-cdxa).*", "(RIFF.*data).*",
               "%1:$1", "video/x-mpeg", "%2:$1", "mpg,dat"},
     /* 44 */ {".*(SWF).*", "(Macromedia Flash Player).*", "(application/x-shockwave-flash.*)", "(Macromedia Flash).*",
               "%1:$1", "%3:$1", catalogue("SWF"), ""},
@@ -108,9 +114,9 @@ const std::vector<RegexpRowSpec>& regexpTableRows() {
               "%1:$1", "%3:$1", catalogue("VMX"), ""},
     /* 48 */ {".*(JTD).*", "(Ichitaro document).*", "(application/vnd.ms-.*)", "(Composite Document File V2 Document).*",
               "%1:$1", "%3:$1", catalogue("JTD"), ""},
-    /* 49 */ {".*(HWP).*", R"((Hangul \(Korean\) Word Processor document).*)", "(application/x-hwp.*)", R"((Hangul \(Korean\) Word Processor File).*)",
+    /* 49 */ {".*(HWP).*", R"((Hangul \(Korean\) Word Processor document).*)", "(application/x-hwp.*|application/octet-stream.*)", R"((Hangul \(Korean\) Word Processor File).*)",
               "%1:$1", "%3:$1", catalogue("HWP"), ""},
-    /* 50 */ {".*(WMF).*", "(Windows Metafile).*", "(application/octet-stream|image/x-tga).*", "(ms-windows metafont .wmf|Targa image data).*",
+    /* 50 */ {".*(WMF).*", "(Windows Metafile).*", "(application/octet-stream|image/x-tga|image/wmf).*", "(ms-windows metafont .wmf|Targa image data|Windows metafile).*",
               "%1:$1", "application/octet-stream", catalogue("WMF"), ""},
     /* 51 */ {".*(DMG).*", "(Macintosh Disk image).*", "(application/x-bzip2|application/octet-stream|application/x-apple-diskimage).*", ".+",
               "%1:$1", "application/x-apple-diskimage", catalogue("DMG"), ""},
@@ -118,7 +124,7 @@ const std::vector<RegexpRowSpec>& regexpTableRows() {
               "%1:$1", "%3:$1", catalogue("RDF"), ""},
     /* 53 */ {".*(GPX).*", "GPS eXchange format.*", "(.*)", "(.*)",
               "%1:$1", "%3:$1", catalogue("GPX"), "xml,gpx"},
-    /* 54 */ {".*(DB).*", "(Windows Thumbnail Database).*", "(application/CDFV2.*)", "(Composite Document File V2 Document|Microsoft Thumbs.db).*",
+    /* 54 */ {".*(DB).*", "(Windows Thumbnail Database).*", "(application/CDFV2.*|application/x-ole-storage.*)", "(Composite Document File V2 Document|Microsoft Thumbs.db).*",
               "%1:$1", "%3:$1", "%2:$1", ""},
     /* 55 */ {".*(XEX/EXE).*", "(Atari XE Executable).*", "(application/x-dosdriver).*", "(DOS executable).*",
               "%1:$1", "%3:$1", catalogue("XEX/EXE"), ""},

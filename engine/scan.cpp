@@ -38,19 +38,12 @@ bool isOfficeOpenXmlExtension(const std::string& ext) {
   return false;
 }
 
-struct RawAnswers {
-  std::string magicDescription;
-  std::string magicMime;
-  std::string signatureDescription;
-  std::string signatureExtension;
-};
-
 // Reads a text the signature library wrote, never past the buffer.
 std::string bufferText(const char* buffer, std::size_t size) { return std::string(buffer, ::strnlen(buffer, size)); }
 
 // Asks the slot's libmagic handles and signature library. False when an
 // answer is missing or the library refuses the file.
-bool askLibmagicAndSignatures(int slot, const std::string& path, RawAnswers& answers) {
+bool askLibmagicAndSignatures(int slot, const std::string& path, MappingInputs& answers) {
   SlotLock lock(m_scanLock[slot]);
   const char* description = magic_file(myt[slot], path.c_str());
   if (description == nullptr) return false;
@@ -90,17 +83,8 @@ bool askLibmagicAndSignatures(int slot, const std::string& path, RawAnswers& ans
   return true;
 }
 
-bool detectInSlot(int slot, const std::string& path, DetectionRecord& record) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return false;
-  const uint64_t size = static_cast<uint64_t>(st.st_size);
-
-  for (const ChainStep& step : scanChain())
-    if (step.run != nullptr && step.run(path, size, record)) return true;
-
-  RawAnswers answers;
+bool mappingInputsInSlot(int slot, const std::string& path, MappingInputs& answers) {
   if (!askLibmagicAndSignatures(slot, path, answers)) return false;
-
   if (isOfficeOpenXmlExtension(answers.signatureExtension)) {
     answers.signatureExtension = "ZIP";
     answers.signatureDescription = "ZIP archive";
@@ -110,6 +94,19 @@ bool detectInSlot(int slot, const std::string& path, DetectionRecord& record) {
     answers.signatureExtension = "data";
     answers.magicDescription = "data";
   }
+  return true;
+}
+
+bool detectInSlot(int slot, const std::string& path, DetectionRecord& record) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return false;
+  const uint64_t size = static_cast<uint64_t>(st.st_size);
+
+  for (const ChainStep& step : scanChain())
+    if (step.run != nullptr && step.run(path, size, record)) return true;
+
+  MappingInputs answers;
+  if (!mappingInputsInSlot(slot, path, answers)) return false;
   if (regexpTable.check(answers.signatureExtension.c_str(), answers.signatureDescription.c_str(),
                         answers.magicMime.c_str(), answers.magicDescription.c_str(), record.typeId, record.mime,
                         record.description, record.extensions) != 0)
@@ -122,6 +119,10 @@ bool detectInSlot(int slot, const std::string& path, DetectionRecord& record) {
 }  // namespace
 
 bool detect(const std::string& path, DetectionRecord& record) { return detectInSlot(getThreadIndex(), path, record); }
+
+bool mappingInputs(const std::string& path, MappingInputs& inputs) {
+  return mappingInputsInSlot(getThreadIndex(), path, inputs);
+}
 
 int scanFile(const char* path, unsigned int* status, const char** resultJson) {
   const int slot = getThreadIndex();

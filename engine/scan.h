@@ -16,4 +16,16 @@ int scanFile(const char* path, unsigned int* status, const char** resultJson);
 // The record for a path, as scan reports it; false where scan returns 1.
 bool detect(const std::string& path, DetectionRecord& record);
 
+// The four answers the mapping table sees for a file that no analyzer
+// recognised, after the pipeline's rewrites (an Office Open XML extension
+// becomes "ZIP", an Atari guess "data"). False where scan would return 1
+// before the table: no libmagic answer, or the signature library refused.
+struct MappingInputs {
+  std::string magicDescription;
+  std::string magicMime;
+  std::string signatureDescription;
+  std::string signatureExtension;
+};
+bool mappingInputs(const std::string& path, MappingInputs& inputs);
+
 }  // namespace kpl

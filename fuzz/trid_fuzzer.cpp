@@ -1,33 +1,73 @@
-// The signature library's definition parser and matcher on arbitrary bytes:
-// the input is parsed as a definitions file, and also ranked as a file's
-// sample against the shipped-style definitions below.
+// The signature library on arbitrary bytes: as a file submitted, analysed
+// and read back through the code behind the library's entry points, with
+// the shipped definitions; and as a definitions file of its own.
+#include <unistd.h>
+
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
-#include "tridlib/definitions.h"
-#include "tridlib/matcher.h"
+#include "tridlib/library.h"
+
+namespace {
+
+// The shipped definitions: the engine home's copy when run from the home
+// (as ctest does), else the source tree's.
+tridlib::Library& library() {
+  static tridlib::Library lib;
+  static const bool loaded = [] {
+    if (lib.loadDefinitions("database\\trid\\") > 0) return true;
+    std::string source = __FILE__;
+    source = source.substr(0, source.rfind('/') + 1) + "../tridlib/defs";
+    return lib.loadDefinitions(source.c_str()) > 0;
+  }();
+  if (!loaded) std::abort();
+  return lib;
+}
+
+std::string writeTemp(const uint8_t* data, size_t size) {
+  char path[] = "/tmp/trid_fuzz.XXXXXX";
+  int fd = ::mkstemp(path);
+  if (fd < 0) return std::string();
+  size_t done = 0;
+  while (done < size) {
+    ssize_t n = ::write(fd, data + done, size - done);
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+  ::close(fd);
+  return path;
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  tridlib::Library& lib = library();
+  const std::string path = writeTemp(data, size);
+  if (path.empty()) return 0;
+  char buffer[tridlib::kInfoBufferSize];
+  if (lib.submit(path.c_str()) && lib.analyze()) {
+    const int count = lib.info(1, 0, buffer);
+    for (int i = 0; i <= count + 1; ++i) {
+      lib.info(2, i, buffer);
+      lib.info(3, i, buffer);
+      lib.info(4, i, buffer);
+    }
+  }
+  ::unlink(path.c_str());
+
+  // The same bytes as a definitions file, ranked against themselves.
   std::string text(reinterpret_cast<const char*>(data), size);
   std::vector<tridlib::Definition> parsed;
   std::string error;
-  tridlib::parseDefinitions(text, "fuzz.trd", parsed, error);
-
-  static const std::vector<tridlib::Definition> defs = [] {
-    std::vector<tridlib::Definition> d;
-    std::string e;
-    tridlib::parseDefinitions(
-        "def PNG\n type png\n at 0 89 50 4E 47\n atend 12 00 00 00 00 \"IEND\"\nend\n"
-        "def X\n type x\n findi 65536 \"<html\"\n find 100 \"ab\"\nend\n",
-        "seed.trd", d, e);
-    return d;
-  }();
-  tridlib::Sample sample;
-  sample.head.assign(data, data + std::min(size, tridlib::kHeadWindow));
-  sample.tail.assign(data + size - std::min(size, tridlib::kTailWindow), data + size);
-  sample.fileSize = size;
-  tridlib::rank(defs, sample);
-  if (!parsed.empty()) tridlib::rank(parsed, sample);
+  if (tridlib::parseDefinitions(text, "fuzz.trd", parsed, error) && !parsed.empty()) {
+    tridlib::Sample sample;
+    sample.head.assign(data, data + std::min(size, tridlib::kHeadWindow));
+    sample.tail.assign(data + size - std::min(size, tridlib::kTailWindow), data + size);
+    sample.fileSize = size;
+    tridlib::rank(parsed, sample);
+  }
   return 0;
 }

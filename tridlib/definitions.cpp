@@ -1,23 +1,22 @@
 #include "tridlib/definitions.h"
 
+#include "common/limits.h"
+
 #include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
+#include <string_view>
 
 namespace tridlib {
 namespace {
 
-std::string trim(const std::string& s) {
-  std::size_t b = 0, e = s.size();
-  while (b < e && std::isspace(static_cast<unsigned char>(s[b]))) ++b;
-  while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1]))) --e;
-  return s.substr(b, e - b);
-}
+bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
+
+char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 int hexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -26,135 +25,230 @@ int hexValue(char c) {
   return -1;
 }
 
-// Reads a decimal or 0x-prefixed number that must fit in a window.
-bool parseNumber(const std::string& token, std::size_t& value) {
-  if (token.empty() || token[0] == '-') return false;
-  errno = 0;
-  char* end = nullptr;
-  unsigned long long v = std::strtoull(token.c_str(), &end, 0);
-  if (errno != 0 || end == token.c_str() || *end != '\0' || v > 0xFFFFFFFFull) return false;
-  value = static_cast<std::size_t>(v);
-  return true;
+std::string_view trim(std::string_view s) {
+  while (!s.empty() && isSpace(s.front())) s.remove_prefix(1);
+  while (!s.empty() && isSpace(s.back())) s.remove_suffix(1);
+  return s;
 }
 
-// Parses hex pairs, "??" wildcards and quoted strings into a pattern.
-bool parseBytes(const std::string& text, Clause& clause, std::string& error) {
-  std::size_t i = 0;
-  while (i < text.size()) {
-    char c = text[i];
-    if (std::isspace(static_cast<unsigned char>(c))) {
-      ++i;
-    } else if (c == '"') {
-      ++i;
-      bool closed = false;
-      while (i < text.size()) {
-        char s = text[i++];
-        if (s == '"') {
-          closed = true;
-          break;
-        }
-        if (s == '\\') {
-          if (i >= text.size()) break;
-          char e = text[i++];
-          switch (e) {
-            case 'n': s = '\n'; break;
-            case 'r': s = '\r'; break;
-            case 't': s = '\t'; break;
-            case '0': s = '\0'; break;
-            case '\\': s = '\\'; break;
-            case '"': s = '"'; break;
-            case 'x': {
-              if (i + 1 >= text.size() || hexValue(text[i]) < 0 || hexValue(text[i + 1]) < 0) {
-                error = "bad \\x escape";
-                return false;
-              }
-              s = static_cast<char>(hexValue(text[i]) * 16 + hexValue(text[i + 1]));
-              i += 2;
-              break;
-            }
-            default:
-              error = std::string("unknown escape \\") + e;
-              return false;
-          }
-        }
-        clause.bytes.push_back(static_cast<uint8_t>(s));
-        clause.wildcard.push_back(0);
-      }
-      if (!closed) {
-        error = "unterminated string";
-        return false;
-      }
-    } else if (c == '?' && i + 1 < text.size() && text[i + 1] == '?') {
-      clause.bytes.push_back(0);
-      clause.wildcard.push_back(1);
-      i += 2;
-    } else if (i + 1 < text.size() && hexValue(c) >= 0 && hexValue(text[i + 1]) >= 0) {
-      clause.bytes.push_back(static_cast<uint8_t>(hexValue(c) * 16 + hexValue(text[i + 1])));
-      clause.wildcard.push_back(0);
-      i += 2;
-    } else {
-      error = std::string("unexpected '") + c + "' in byte pattern";
-      return false;
-    }
-  }
-  if (clause.bytes.empty()) {
-    error = "empty byte pattern";
-    return false;
-  }
-  return true;
-}
+// Reads the arguments of one clause, left to right.
+class Arguments {
+ public:
+  explicit Arguments(std::string_view text) : text_(text) {}
 
-bool parseClause(const std::string& keyword, const std::string& rest, Definition& def, std::string& error) {
-  std::istringstream in(rest);
-  std::string positionToken;
-  in >> positionToken;
-  std::size_t position = 0;
-  if (!parseNumber(positionToken, position)) {
-    error = "bad number '" + positionToken + "'";
-    return false;
+  bool atEnd() {
+    skipSpace();
+    return pos_ >= text_.size();
   }
-  if (keyword == "bonus") {
-    if (!trim(rest.substr(positionToken.size())).empty()) {
-      error = "bonus takes one number";
-      return false;
+
+  // A bare token: a number or a word.
+  std::string_view token() {
+    skipSpace();
+    std::size_t start = pos_;
+    while (pos_ < text_.size() && !isSpace(text_[pos_])) ++pos_;
+    return text_.substr(start, pos_ - start);
+  }
+
+  // A decimal or 0x-prefixed number no larger than 0xFFFFFFFF.
+  bool number(std::size_t& value) {
+    std::string_view t = token();
+    if (t.empty()) return false;
+    int base = 10;
+    if (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) {
+      base = 16;
+      t.remove_prefix(2);
     }
-    def.points += static_cast<unsigned>(position);
+    uint64_t v = 0;
+    for (char c : t) {
+      int d = base == 16 ? hexValue(c) : (c >= '0' && c <= '9' ? c - '0' : -1);
+      if (d < 0) return false;
+      v = v * static_cast<unsigned>(base) + static_cast<unsigned>(d);
+      if (v > 0xFFFFFFFFull) return false;
+    }
+    value = static_cast<std::size_t>(v);
     return true;
   }
-  Clause clause;
-  if (keyword == "at") clause.kind = ClauseKind::At;
-  else if (keyword == "atend") clause.kind = ClauseKind::AtEnd;
-  else if (keyword == "find") clause.kind = ClauseKind::Find;
-  else if (keyword == "findi") clause.kind = ClauseKind::FindNoCase;
-  else {
-    error = "unknown keyword '" + keyword + "'";
+
+  bool atQuote() {
+    skipSpace();
+    return pos_ < text_.size() && text_[pos_] == '"';
+  }
+
+  // A quoted string with its escapes resolved.
+  bool quoted(std::string& out, std::string& error) {
+    out.clear();
+    if (!atQuote()) {
+      error = "expected a quoted string";
+      return false;
+    }
+    ++pos_;
+    while (pos_ < text_.size()) {
+      char c = text_[pos_++];
+      if (c == '"') return true;
+      if (c == '\\') {
+        if (pos_ >= text_.size()) break;
+        char e = text_[pos_++];
+        switch (e) {
+          case 'n': c = '\n'; break;
+          case 'r': c = '\r'; break;
+          case 't': c = '\t'; break;
+          case '0': c = '\0'; break;
+          case '\\': c = '\\'; break;
+          case '"': c = '"'; break;
+          case 'x': {
+            if (pos_ + 1 >= text_.size() || hexValue(text_[pos_]) < 0 || hexValue(text_[pos_ + 1]) < 0) {
+              error = "bad \\x escape";
+              return false;
+            }
+            c = static_cast<char>(hexValue(text_[pos_]) * 16 + hexValue(text_[pos_ + 1]));
+            pos_ += 2;
+            break;
+          }
+          default:
+            error = std::string("unknown escape \\") + e;
+            return false;
+        }
+      }
+      out.push_back(c);
+    }
+    error = "unterminated string";
     return false;
   }
-  clause.position = position;
-  std::string pattern = rest.substr(positionToken.size());  // rest is trimmed: the number leads it
-  if (!parseBytes(pattern, clause, error)) return false;
 
-  const std::size_t len = clause.bytes.size();
-  const auto fixed = static_cast<unsigned>(std::count(clause.wildcard.begin(), clause.wildcard.end(), 0));
-  switch (clause.kind) {
+  // Hex pairs, "??" wildcards and quoted strings, up to the end.
+  bool bytes(Clause& clause, std::string& error) {
+    while (!atEnd()) {
+      char c = text_[pos_];
+      if (c == '"') {
+        std::string s;
+        if (!quoted(s, error)) return false;
+        for (char b : s) {
+          clause.bytes.push_back(static_cast<uint8_t>(b));
+          clause.wildcard.push_back(0);
+        }
+      } else if (c == '?' && pos_ + 1 < text_.size() && text_[pos_ + 1] == '?') {
+        clause.bytes.push_back(0);
+        clause.wildcard.push_back(1);
+        pos_ += 2;
+      } else if (pos_ + 1 < text_.size() && hexValue(c) >= 0 && hexValue(text_[pos_ + 1]) >= 0) {
+        clause.bytes.push_back(static_cast<uint8_t>(hexValue(c) * 16 + hexValue(text_[pos_ + 1])));
+        clause.wildcard.push_back(0);
+        pos_ += 2;
+      } else {
+        error = std::string("unexpected '") + c + "' in byte pattern";
+        return false;
+      }
+    }
+    if (clause.bytes.empty()) {
+      error = "empty byte pattern";
+      return false;
+    }
+    return true;
+  }
+
+  // One or more quoted strings, up to the end.
+  bool quotedList(std::vector<std::string>& out, std::string& error) {
+    while (!atEnd()) {
+      std::string s;
+      if (!quoted(s, error)) return false;
+      out.push_back(std::move(s));
+    }
+    if (out.empty()) {
+      error = "expected a quoted string";
+      return false;
+    }
+    return true;
+  }
+
+ private:
+  void skipSpace() {
+    while (pos_ < text_.size() && isSpace(text_[pos_])) ++pos_;
+  }
+
+  std::string_view text_;
+  std::size_t pos_ = 0;
+};
+
+unsigned fixedBytes(const Clause& c) {
+  return static_cast<unsigned>(std::count(c.wildcard.begin(), c.wildcard.end(), 0));
+}
+
+bool allOfLength(const std::vector<std::string>& texts, std::size_t n) {
+  return std::all_of(texts.begin(), texts.end(), [n](const std::string& t) { return t.size() == n; });
+}
+
+// How much a clause costs to test: header compares first, then the views
+// that are parsed once per file, then searches.
+int cost(ClauseKind kind) {
+  switch (kind) {
     case ClauseKind::At:
-      if (position > kHeadWindow || len > kHeadWindow - position) {
+    case ClauseKind::AtEnd:
+    case ClauseKind::Riff:
+    case ClauseKind::Brand:
+    case ClauseKind::Compatible:
+    case ClauseKind::Pe:
+      return 0;
+    case ClauseKind::Box:
+    case ClauseKind::Ole:
+    case ClauseKind::OleClsid:
+      return 1;
+    case ClauseKind::Text:
+    case ClauseKind::Xml:
+    case ClauseKind::XmlRoot:
+    case ClauseKind::XmlNamespace:
+    case ClauseKind::XmlPi:
+      return 2;
+    case ClauseKind::Find:
+    case ClauseKind::FindEnd:
+      return 3;
+    case ClauseKind::FindNoCase:
+      return 4;
+    case ClauseKind::Words:
+      return 5;
+  }
+  return 5;
+}
+
+// Parses the clause `keyword` with its arguments into def. False with a
+// description of the fault in error.
+bool parseClause(std::string_view keyword, std::string_view rest, Definition& def, std::string& error) {
+  Arguments args(rest);
+  Clause clause;
+  auto noMore = [&]() {
+    if (args.atEnd()) return true;
+    error = "unexpected text after the arguments of '" + std::string(keyword) + "'";
+    return false;
+  };
+
+  if (keyword == "at" || keyword == "atend" || keyword == "find" || keyword == "findi" || keyword == "findend") {
+    if (!args.number(clause.position)) {
+      error = "bad number";
+      return false;
+    }
+    if (!args.bytes(clause, error)) return false;
+    const std::size_t len = clause.bytes.size();
+    const unsigned fixed = fixedBytes(clause);
+    if (keyword == "at") {
+      clause.kind = ClauseKind::At;
+      if (clause.position > kHeadWindow || len > kHeadWindow - clause.position) {
         error = "pattern reaches past the head window";
         return false;
       }
-      def.points += fixed * kPointsPerAnchoredByte;
-      break;
-    case ClauseKind::AtEnd:
-      if (position > kTailWindow || len > position) {
+      clause.points = fixed * kPointsPerAnchoredByte;
+    } else if (keyword == "atend") {
+      clause.kind = ClauseKind::AtEnd;
+      if (clause.position > kTailWindow || len > clause.position) {
         error = "atend distance must cover the pattern and lie within the tail window";
         return false;
       }
-      def.points += fixed * kPointsPerAnchoredByte;
-      break;
-    case ClauseKind::Find:
-    case ClauseKind::FindNoCase:
-      if (position > kHeadWindow || len > position) {
-        error = "find window must hold the pattern and lie within the head window";
+      clause.points = fixed * kPointsPerAnchoredByte;
+    } else {
+      clause.kind = keyword == "find"    ? ClauseKind::Find
+                    : keyword == "findi" ? ClauseKind::FindNoCase
+                                         : ClauseKind::FindEnd;
+      const std::size_t limit = clause.kind == ClauseKind::FindEnd ? kTailWindow : kHeadWindow;
+      if (clause.position > limit || len > clause.position) {
+        error = "find window must hold the pattern and lie within the head (tail) window";
         return false;
       }
       if (fixed != len) {
@@ -162,10 +256,122 @@ bool parseClause(const std::string& keyword, const std::string& rest, Definition
         return false;
       }
       if (clause.kind == ClauseKind::FindNoCase)
-        for (auto& b : clause.bytes) b = static_cast<uint8_t>(std::tolower(b));
-      def.points += static_cast<unsigned>(len) * kPointsPerFoundByte;
-      break;
+        for (auto& b : clause.bytes) b = static_cast<uint8_t>(lowerAscii(static_cast<char>(b)));
+      clause.points = static_cast<unsigned>(len) * kPointsPerFoundByte;
+    }
+  } else if (keyword == "bonus") {
+    std::size_t points = 0;
+    if (!args.number(points) || !args.atEnd()) {
+      error = "bonus takes one number";
+      return false;
+    }
+    def.points += static_cast<unsigned>(std::min<std::size_t>(points, 1000000));
+    return true;
+  } else if (keyword == "riff") {
+    clause.kind = ClauseKind::Riff;
+    if (!args.bytes(clause, error)) return false;
+    if (clause.bytes.size() != 4) {
+      error = "riff takes a 4-byte form type";
+      return false;
+    }
+    clause.points = kPointsRiff;
+  } else if (keyword == "brand" || keyword == "compatible") {
+    clause.kind = keyword == "brand" ? ClauseKind::Brand : ClauseKind::Compatible;
+    if (!args.quotedList(clause.texts, error)) return false;
+    if (!allOfLength(clause.texts, 4)) {
+      error = "brands are 4 characters long";
+      return false;
+    }
+    clause.points = keyword == "brand" ? kPointsBrand : kPointsCompatible;
+  } else if (keyword == "box") {
+    clause.kind = ClauseKind::Box;
+    clause.texts.emplace_back();
+    if (!args.quoted(clause.texts[0], error) || !noMore()) return false;
+    if (clause.texts[0].size() != 4) {
+      error = "box types are 4 characters long";
+      return false;
+    }
+    clause.points = kPointsBox;
+  } else if (keyword == "pe") {
+    clause.kind = ClauseKind::Pe;
+    std::string_view kind = args.token();
+    if (kind == "any") clause.pe = PeKind::Any;
+    else if (kind == "exe") clause.pe = PeKind::Exe;
+    else if (kind == "dll") clause.pe = PeKind::Dll;
+    else {
+      error = "pe takes any, exe or dll";
+      return false;
+    }
+    if (!noMore()) return false;
+    clause.points = clause.pe == PeKind::Any ? kPointsPe : kPointsPeKind;
+  } else if (keyword == "ole") {
+    clause.kind = ClauseKind::Ole;
+    clause.texts.emplace_back();
+    if (!args.quoted(clause.texts[0], error) || !noMore()) return false;
+    // A directory entry holds at most 31 characters and a terminator.
+    if (clause.texts[0].empty() || clause.texts[0].size() > 31) {
+      error = "ole entry names have 1 to 31 characters";
+      return false;
+    }
+    for (char& c : clause.texts[0]) c = lowerAscii(c);
+    clause.points = kPointsOle;
+  } else if (keyword == "oleclsid") {
+    clause.kind = ClauseKind::OleClsid;
+    if (!args.bytes(clause, error)) return false;
+    if (clause.bytes.size() != 16 || fixedBytes(clause) != 16) {
+      error = "oleclsid takes 16 fixed bytes";
+      return false;
+    }
+    clause.points = kPointsOle;
+  } else if (keyword == "text" || keyword == "xml") {
+    clause.kind = keyword == "text" ? ClauseKind::Text : ClauseKind::Xml;
+    if (!noMore()) return false;
+    clause.points = keyword == "text" ? kPointsText : kPointsXml;
+  } else if (keyword == "words") {
+    clause.kind = ClauseKind::Words;
+    if (!args.number(clause.position) || !args.number(clause.minimum)) {
+      error = "words takes a window, a minimum and words";
+      return false;
+    }
+    if (!args.quotedList(clause.texts, error)) return false;
+    if (clause.position == 0 || clause.position > kHeadWindow) {
+      error = "words window must lie within the head window";
+      return false;
+    }
+    if (clause.minimum == 0 || clause.minimum > clause.texts.size()) {
+      error = "words minimum must lie between 1 and the number of words";
+      return false;
+    }
+    for (std::string& w : clause.texts) {
+      if (w.empty() || w.size() > clause.position) {
+        error = "a word must be shorter than the window";
+        return false;
+      }
+      for (char& c : w) c = lowerAscii(c);
+    }
+    clause.points = kPointsPerFoundByte;
+  } else if (keyword == "xmlroot" || keyword == "xmlns") {
+    clause.kind = keyword == "xmlroot" ? ClauseKind::XmlRoot : ClauseKind::XmlNamespace;
+    clause.texts.emplace_back();
+    if (!args.quoted(clause.texts[0], error) || !noMore()) return false;
+    if (clause.texts[0].empty()) {
+      error = "empty name";
+      return false;
+    }
+    clause.points = keyword == "xmlroot" ? kPointsXmlRoot : kPointsXmlNamespace;
+  } else if (keyword == "xmlpi") {
+    clause.kind = ClauseKind::XmlPi;
+    if (!args.quotedList(clause.texts, error)) return false;
+    if (clause.texts.size() > 2 || clause.texts[0].empty()) {
+      error = "xmlpi takes a target and an optional text";
+      return false;
+    }
+    clause.points = kPointsXmlPi;
+  } else {
+    error = "unknown keyword '" + std::string(keyword) + "'";
+    return false;
   }
+  if (clause.kind != ClauseKind::Words) def.points += clause.points;  // words earn what they find
   def.clauses.push_back(std::move(clause));
   return true;
 }
@@ -174,8 +380,7 @@ bool parseClause(const std::string& keyword, const std::string& rest, Definition
 
 bool parseDefinitions(const std::string& text, const std::string& fileName, std::vector<Definition>& out,
                       std::string& error) {
-  std::istringstream in(text);
-  std::string line;
+  std::string_view all(text);
   int lineNumber = 0;
   bool inDefinition = false;
   Definition def;
@@ -183,35 +388,38 @@ bool parseDefinitions(const std::string& text, const std::string& fileName, std:
     error = fileName + ":" + std::to_string(lineNumber) + ": " + what;
     return false;
   };
-  while (std::getline(in, line)) {
+  std::size_t start = 0;
+  while (start < all.size()) {
+    std::size_t end = all.find('\n', start);
+    if (end == std::string_view::npos) end = all.size();
+    std::string_view body = trim(all.substr(start, end - start));
+    start = end + 1;
     ++lineNumber;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    std::string body = trim(line);
     if (body.empty() || body[0] == '#') continue;
-    std::size_t space = body.find_first_of(" \t");
-    std::string keyword = body.substr(0, space);
-    std::string rest = space == std::string::npos ? std::string() : trim(body.substr(space));
+    std::size_t space = 0;
+    while (space < body.size() && !isSpace(body[space])) ++space;
+    std::string_view keyword = body.substr(0, space);
+    std::string_view rest = trim(body.substr(space));
     if (keyword == "def") {
       if (inDefinition) return fail("'def' inside a definition");
-      if (rest.empty() || rest.find_first_of(" \t") != std::string::npos || rest.size() > kMaxTextLength)
+      if (rest.empty() || rest.size() > kMaxTextLength ||
+          std::any_of(rest.begin(), rest.end(), [](char c) { return isSpace(c); }))
         return fail("'def' takes one extension text");
       def = Definition();
-      def.extension = rest;
+      def.extension = std::string(rest);
       def.origin = fileName + ":" + std::to_string(lineNumber);
       inDefinition = true;
     } else if (!inDefinition) {
-      return fail("'" + keyword + "' outside a definition");
+      return fail("'" + std::string(keyword) + "' outside a definition");
     } else if (keyword == "type") {
       if (rest.empty() || rest.size() > kMaxTextLength) return fail("'type' takes a file-type text");
-      def.fileType = rest;
+      def.fileType = std::string(rest);
     } else if (keyword == "end") {
+      if (!rest.empty()) return fail("'end' takes nothing");
       if (def.fileType.empty()) return fail("definition without 'type'");
       if (def.clauses.empty()) return fail("definition without a clause");
-      // Anchored clauses are a compare or two; try them before any search.
-      std::stable_sort(def.clauses.begin(), def.clauses.end(), [](const Clause& a, const Clause& b) {
-        auto anchored = [](const Clause& c) { return c.kind == ClauseKind::At || c.kind == ClauseKind::AtEnd; };
-        return anchored(a) && !anchored(b);
-      });
+      std::stable_sort(def.clauses.begin(), def.clauses.end(),
+                       [](const Clause& a, const Clause& b) { return cost(a.kind) < cost(b.kind); });
       out.push_back(std::move(def));
       inDefinition = false;
     } else {
@@ -222,6 +430,30 @@ bool parseDefinitions(const std::string& text, const std::string& fileName, std:
   if (inDefinition) return fail("definition not closed with 'end'");
   return true;
 }
+
+namespace {
+
+// Reads a whole definitions file; they are small text files.
+bool readText(const std::string& path, std::string& text) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) return false;
+  struct stat st {};
+  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  text.clear();
+  char buffer[16384];
+  while (ok) {
+    ssize_t n = ::read(fd, buffer, sizeof(buffer));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) ok = false;
+    if (n <= 0) break;
+    text.append(buffer, static_cast<std::size_t>(n));
+    if (text.size() > kpl::limits::kTridMaxDefinitionsFileBytes) ok = false;
+  }
+  ::close(fd);
+  return ok;
+}
+
+}  // namespace
 
 bool loadDefinitionsDirectory(const std::string& directory, std::vector<Definition>& out, std::string& error) {
   DIR* dir = ::opendir(directory.empty() ? "." : directory.c_str());
@@ -240,15 +472,13 @@ bool loadDefinitionsDirectory(const std::string& directory, std::vector<Definiti
   std::string prefix = directory;
   if (!prefix.empty() && prefix.back() != '/') prefix.push_back('/');
   std::vector<Definition> loaded;
+  std::string text;
   for (const std::string& name : names) {
-    std::ifstream file(prefix + name, std::ios::binary);
-    if (!file) {
+    if (!readText(prefix + name, text)) {
       error = "cannot read " + prefix + name;
       return false;
     }
-    std::ostringstream text;
-    text << file.rdbuf();
-    if (!parseDefinitions(text.str(), name, loaded, error)) return false;
+    if (!parseDefinitions(text, name, loaded, error)) return false;
   }
   if (loaded.empty()) {
     error = "no definitions in " + directory;

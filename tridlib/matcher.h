@@ -6,17 +6,12 @@
 #include <vector>
 
 #include "tridlib/definitions.h"
+#include "tridlib/views.h"
 
 namespace tridlib {
 
-// The bytes every definition is evaluated against.
-struct Sample {
-  std::vector<uint8_t> head;  // the first kHeadWindow bytes (fewer for a short file)
-  std::vector<uint8_t> tail;  // the last kTailWindow bytes
-  uint64_t fileSize = 0;
-};
-
-// Reads a sample of a regular file. False when it cannot be opened or read.
+// Reads a sample of a regular file: one read of its head, one of its tail.
+// False when it cannot be opened or read.
 bool readSample(const std::string& path, Sample& sample);
 
 struct Result {
@@ -24,9 +19,12 @@ struct Result {
   unsigned points = 0;
 };
 
-bool definitionMatches(const Definition& def, const Sample& sample);
+// Whether every clause of def holds for the sample; points receives what
+// the match earns (the definition's fixed points and the words it found).
+bool evaluate(const Definition& def, SampleView& view, unsigned& points);
 
-// Every matching definition, best first; equal points keep definition order.
+// Every matching definition, best first. Equal points keep the order in
+// which the definitions were loaded.
 std::vector<Result> rank(const std::vector<Definition>& defs, const Sample& sample);
 
 }  // namespace tridlib
