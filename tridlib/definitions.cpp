@@ -209,6 +209,28 @@ int cost(ClauseKind kind) {
   return 5;
 }
 
+// The first byte of the file that a definition's clauses fix, or -1: lets
+// the matcher pass over most definitions with one compare.
+int firstByte(const Definition& def) {
+  for (const Clause& c : def.clauses) {
+    switch (c.kind) {
+      case ClauseKind::At:
+        if (c.position == 0 && !c.wildcard[0]) return c.bytes[0];
+        break;
+      case ClauseKind::Riff:
+        return 'R';
+      case ClauseKind::Pe:
+        return 'M';
+      case ClauseKind::Ole:
+      case ClauseKind::OleClsid:
+        return 0xD0;
+      default:
+        break;
+    }
+  }
+  return -1;
+}
+
 // Parses the clause `keyword` with its arguments into def. False with a
 // description of the fault in error.
 bool parseClause(std::string_view keyword, std::string_view rest, Definition& def, std::string& error) {
@@ -334,8 +356,8 @@ bool parseClause(std::string_view keyword, std::string_view rest, Definition& de
       return false;
     }
     if (!args.quotedList(clause.texts, error)) return false;
-    if (clause.position == 0 || clause.position > kHeadWindow) {
-      error = "words window must lie within the head window";
+    if (clause.position == 0 || clause.position > kTextWindow) {
+      error = "words window must lie within the text window";
       return false;
     }
     if (clause.minimum == 0 || clause.minimum > clause.texts.size()) {
@@ -420,6 +442,7 @@ bool parseDefinitions(const std::string& text, const std::string& fileName, std:
       if (def.clauses.empty()) return fail("definition without a clause");
       std::stable_sort(def.clauses.begin(), def.clauses.end(),
                        [](const Clause& a, const Clause& b) { return cost(a.kind) < cost(b.kind); });
+      def.firstByte = firstByte(def);
       out.push_back(std::move(def));
       inDefinition = false;
     } else {

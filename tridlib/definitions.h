@@ -36,10 +36,11 @@
 //                             sectors that the head and tail hold
 //   oleclsid <bytes>          a compound file whose root entry carries this
 //                             16-byte class id
-// Text: the head read as ASCII or UTF-8, or as UTF-16 when it starts with a
-// byte-order mark or with "<" and a zero byte:
-//   text                      the head is text (no zero and no stray
-//                             control characters)
+// Text: the first kTextWindow characters of the head, read as ASCII or
+// UTF-8, or as UTF-16 when the head starts with a byte-order mark or with
+// "<" and a zero byte:
+//   text                      they are text (no zero and no stray control
+//                             characters)
 //   words <window> <min> <word>...
 //                             at least <min> of the words occur within the
 //                             first <window> characters, in any case and
@@ -76,6 +77,9 @@ namespace tridlib {
 // One read of the head and one of the tail serve every definition.
 inline constexpr std::size_t kHeadWindow = 64 * 1024;
 inline constexpr std::size_t kTailWindow = 4 * 1024;
+// Text clauses read the head's first characters only: whether a file is
+// text, its keywords and the start of an XML document show there.
+inline constexpr std::size_t kTextWindow = 16 * 1024;
 inline constexpr std::size_t kMaxTextLength = 1023;  // texts fit GetInfo's 1024-byte buffer
 
 inline constexpr unsigned kPointsPerAnchoredByte = 10;
@@ -117,6 +121,7 @@ struct Definition {
   std::string fileType;    // "Portable Network Graphics"
   std::vector<Clause> clauses;  // cheapest first
   unsigned points = 0;     // what a match earns from its fixed clauses and bonus
+  int firstByte = -1;      // the byte the file must start with, when a clause fixes it
   std::string origin;      // "images.trd:3", for error messages
 };
 

@@ -49,9 +49,8 @@ int Library::analyze() {
   try {
     results_.clear();
     if (!submitted_ || definitions_.empty()) return 0;
-    Sample sample;
-    if (!readSample(submittedPath_, sample)) return 0;
-    results_ = rank(definitions_, sample);
+    if (!readSample(submittedPath_, sample_)) return 0;
+    results_ = rank(definitions_, sample_);
     return 1;
   } catch (...) {
     results_.clear();

@@ -37,6 +37,7 @@ class Library {
   std::string submittedPath_;
   bool submitted_ = false;
   std::vector<Result> results_;
+  Sample sample_;  // kept between analyses so that its buffers are reused
 };
 
 }  // namespace tridlib

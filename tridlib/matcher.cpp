@@ -163,9 +163,13 @@ bool readSample(const std::string& path, Sample& sample) {
     std::size_t headLen = static_cast<std::size_t>(std::min<uint64_t>(sample.fileSize, kHeadWindow));
     std::size_t tailLen = static_cast<std::size_t>(std::min<uint64_t>(sample.fileSize, kTailWindow));
     sample.head.resize(headLen);
-    sample.tail.resize(tailLen);
-    ok = preadFully(fd, sample.head.data(), headLen, 0) &&
-         preadFully(fd, sample.tail.data(), tailLen, sample.fileSize - tailLen);
+    ok = preadFully(fd, sample.head.data(), headLen, 0);
+    if (ok && sample.fileSize <= kHeadWindow) {
+      sample.tail.assign(sample.head.end() - static_cast<std::ptrdiff_t>(tailLen), sample.head.end());
+    } else if (ok) {
+      sample.tail.resize(tailLen);
+      ok = preadFully(fd, sample.tail.data(), tailLen, sample.fileSize - tailLen);
+    }
   }
   ::close(fd);
   return ok;
@@ -182,8 +186,10 @@ bool evaluate(const Definition& def, SampleView& view, unsigned& points) {
 std::vector<Result> rank(const std::vector<Definition>& defs, const Sample& sample) {
   SampleView view(sample);
   std::vector<Result> results;
+  const int first = sample.head.empty() ? -2 : sample.head[0];
   for (const Definition& def : defs) {
     unsigned points = 0;
+    if (def.firstByte >= 0 && def.firstByte != first) continue;
     if (evaluate(def, view, points)) results.push_back(Result{&def, points});
   }
   std::stable_sort(results.begin(), results.end(),

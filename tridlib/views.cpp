@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "common/limits.h"
+#include "tridlib/definitions.h"
 
 namespace tridlib {
 namespace {
@@ -133,7 +134,8 @@ TextView decodeText(const std::vector<uint8_t>& head) {
   } else if (n >= 2 && head[0] == 0 && head[1] == '<') {
     encoding = Encoding::Utf16Be;
   }
-  const std::size_t count = encoding == Encoding::Bytes ? n - start : (n - start) / 2;
+  const std::size_t count =
+      std::min(kTextWindow, encoding == Encoding::Bytes ? n - start : (n - start) / 2);
   auto unit = [&](std::size_t i) -> unsigned {
     switch (encoding) {
       case Encoding::Bytes: return head[start + i];

@@ -19,8 +19,9 @@ struct Sample {
   uint64_t fileSize = 0;
 };
 
-// The head as characters: ASCII and UTF-8 bytes as they are, UTF-16 code
-// units below 0x80 as those characters and the others as 0x80.
+// The head's first kTextWindow characters: ASCII and UTF-8 bytes as they
+// are, UTF-16 code units below 0x80 as those characters and the others as
+// 0x80.
 struct TextView {
   bool isText = false;  // no zero and no control characters but the usual white space
   std::string chars;    // without the byte-order mark
