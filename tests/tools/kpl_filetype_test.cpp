@@ -85,5 +85,37 @@ TEST(CommandLineHost, TableSummaryAndUsage) {
   ::unlink(err.c_str());
 }
 
+TEST(CommandLineHost, PropertiesAndConfigurationServices) {
+  test::TempDir dir;
+  const std::string err = dir.path() + "/../err-config";
+  HostRun props = runHost({"--properties", "heuristic_scan=1"}, err);
+  EXPECT_EQ(props.status, 0);
+  rapidjson::Document list;
+  ASSERT_FALSE(list.Parse(props.out.c_str()).HasParseError()) << props.out;
+  ASSERT_TRUE(list.IsArray());
+  ASSERT_EQ(list.Size(), 2u);
+  EXPECT_STREQ(list[1]["prop_name"].GetString(), "heuristic_scan");
+  EXPECT_STREQ(list[1]["prop_value"].GetString(), "1");
+  EXPECT_EQ(runHost({"--properties", "heuristic_scan=9"}, err).status, 1);  // not an available value
+
+  std::string ini = dir.write("engine.ini", std::string("[engine]\nmax_file_size = 4096\n"));
+  HostRun config = runHost({"--config", ini}, err);
+  EXPECT_EQ(config.status, 0);
+  std::istringstream lines(config.out);
+  std::string schemaLine, configLine;
+  std::getline(lines, schemaLine);
+  std::getline(lines, configLine);
+  rapidjson::Document schema, values;
+  ASSERT_FALSE(schema.Parse(schemaLine.c_str()).HasParseError()) << schemaLine;
+  ASSERT_FALSE(values.Parse(configLine.c_str()).HasParseError()) << configLine;
+  EXPECT_TRUE(schema["schema"].IsArray());
+  EXPECT_EQ(values["config"]["engine.kpl_3_filetype.config"]["values"]["max_file_size"].GetInt64(), 4096);
+
+  std::string broken = dir.write("broken.json", std::string("{\"schema-version\": "));
+  EXPECT_EQ(runHost({"--config", broken}, err).status, 1);
+  EXPECT_NE(test::readFile(err).find("Fail to parse inputJSON"), std::string::npos);
+  ::unlink(err.c_str());
+}
+
 }  // namespace
 }  // namespace kpl
