@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include "archive/archive_fta_utils.h"
 #include "common/common_utils.h"
 
 namespace kpl {
@@ -72,6 +73,8 @@ int initEngine() {
 
   CURRENT_THREAD_INDEX.store(0);
   fillExtensionRules();
+  // The archive tables come last, after the AutoCAD tables.
+  ArchiveFTAUtils::init();
   return 0;
 }
 
