@@ -97,14 +97,15 @@ constexpr uint16_t kRar4MainVolume = 0x0001;
 
 bool VInt::ReadVIntValue(const InputFile& file, uint64_t& position, uint64_t limit) {
   value_ = 0;
-  for (int i = 0; i < maxByteCount && position < limit; ++i) {
+  int i = 0;
+  for (; i < maxByteCount && position < limit; ++i) {
     uint8_t byte = 0;
-    if (file.readAt(position, &byte, 1) != 1) return i > 0;
+    if (file.readAt(position, &byte, 1) != 1) break;
     ++position;
     value_ |= static_cast<uint64_t>(byte & 0x7F) << (7 * i);
     if ((byte & 0x80) == 0) return true;
   }
-  return true;
+  return i > 0;
 }
 
 void RARHeaderParser::open(const InputFile* file) {

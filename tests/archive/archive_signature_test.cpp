@@ -1,0 +1,302 @@
+// The archive signature table, its corrections, and the record each archive
+// type becomes: real archives made by generate.sh, and headers built here
+// for formats no Debian tool writes.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <set>
+
+#include "archive/archive_fta_utils.h"
+#include "archive_builders.h"
+#include "common/byte_reader.h"
+#include "detect/file_type_catalogue.h"
+#include "engine/detection_record.h"
+#include "test_support.h"
+
+namespace kpl {
+namespace {
+
+using test::Bytes;
+using T = ArchiveType;
+
+std::string fixture(const std::string& name) { return test::fixturesDir() + "/archive/" + name; }
+
+class ArchiveSignatures : public ::testing::Test {
+ protected:
+  void SetUp() override { ArchiveFTAUtils::init(); }
+  T detect(const Bytes& bytes) { return ArchiveFTAUtils::isArchive(dir.write("f.bin", bytes), bytes.size()); }
+  T detectFixture(const std::string& name) {
+    const std::string path = fixture(name);
+    return ArchiveFTAUtils::isArchive(path, test::readFile(path).size());
+  }
+  test::TempDir dir;
+};
+
+TEST_F(ArchiveSignatures, TablesAreConsistent) {
+  const auto& rows = GetArchiveSignatures();
+  ASSERT_EQ(rows.size(), 58u);
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    // Every token of every row parses: the text has one byte per 2 digits.
+    const std::string text = kArchiveSignatureRows[i].hexBytes;
+    EXPECT_EQ(rows[i].signature.size(), (text.size() + 1) / 3) << "row " << i + 1;
+    EXPECT_NE(rows[i].type, T::None);
+  }
+  const auto& map = GetArchiveFileTypeMap();
+  EXPECT_EQ(map.size(), 34u);
+  for (const auto& [id, type] : map) EXPECT_EQ(kArchiveRecordRows.at(static_cast<std::size_t>(type)).typeId, id);
+  ASSERT_EQ(kArchiveRecordRows.size(), 45u);
+  for (std::size_t v = 0; v < kArchiveRecordRows.size(); ++v) {
+    EXPECT_EQ(static_cast<std::size_t>(kArchiveRecordRows[v].type), v);
+    EXPECT_NO_THROW(describe(kArchiveRecordRows[v].typeId)) << kArchiveRecordRows[v].typeId;
+  }
+  ArchiveFTAUtils::init();  // a second init refills, it does not append
+  EXPECT_EQ(GetArchiveSignatures().size(), 58u);
+
+  ArchiveSignature parsed("0x50, 0x4B,zz 4b, 0x100", 0, T::Zip);
+  EXPECT_EQ(parsed.signature, (Bytes{0x50, 0x4B, 0x4B}));
+}
+
+// Each row, alone in a file of zeros, reaches its own type, from a file and
+// from memory: no earlier row shadows it.
+TEST_F(ArchiveSignatures, EveryRowReachesItsType) {
+  for (const ArchiveSignature& row : GetArchiveSignatures()) {
+    Bytes bytes(row.offset + row.signature.size() + 64, 0);
+    const std::size_t at = row.origin == ArchiveSignature::kFromEnd ? bytes.size() - row.offset : row.offset;
+    std::copy(row.signature.begin(), row.signature.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at));
+    InputFile f(dir.write("row.bin", bytes));
+    EXPECT_EQ(ArchiveFTAUtils::checkArchiveMagicNumber(f, static_cast<long long>(bytes.size())), row.type)
+        << "offset " << row.offset;
+    const unsigned long size = bytes.size();
+    EXPECT_EQ(ArchiveFTAUtils::checkArchiveSignBytes(bytes.data(), size), row.type);
+  }
+  // The signature must be followed by more bytes: 4 bytes "PK\3\4" alone
+  // are no ZIP.
+  EXPECT_EQ(detect(Bytes{0x50, 0x4B, 0x03, 0x04}), T::None);
+  EXPECT_EQ(detect(Bytes{0x50, 0x4B, 0x03, 0x04, 0}), T::Zip);
+}
+
+TEST_F(ArchiveSignatures, RealArchivesReachTheirTypes) {
+  const std::vector<std::pair<const char*, T>> cases = {
+      {"plain.zip", T::Zip},         {"streamed.zip", T::Zip},          {"commented.zip", T::Zip},
+      {"jar_upper.jar", T::Jar},     {"jar_lower.jar", T::Jar},         {"apk.apk", T::Apk},
+      {"android_only.zip", T::Zip},  {"xpi_json.xpi", T::Xpi},          {"xpi_rdf.xpi", T::Xpi},
+      {"cdr_meta_inf.cdr", T::Cdr},  {"cdr_metadata.cdr", T::Cdr},      {"cdr_half.zip", T::Zip},
+      {"a.7z", T::SevenZip},         {"ustar.tar", T::Tar},             {"v7_dir.tar", T::Tar},       {"v7_file.tar", T::None},
+      {"noise.gz", T::Gzip},         {"a.bz2", T::Bzip2},               {"noise.xz", T::Xz},
+      {"a.lzma", T::Lzma},           {"noise.Z", T::Compress},          {"a_newc.cpio", T::Cpio},
+      {"a_odc.cpio", T::Cpio},       {"a_bin.cpio", T::Cpio},           {"fixture.deb", T::Deb},
+      {"fixture.rpm", T::Rpm},       {"a.cab", T::Cab},                 {"a.arj", T::Arj},
+      {"a.arc", T::Arc},             {"a.lzh", T::Lzh},                 {"a.wim", T::Wim},
+      {"head.iso", T::Iso},          {"head.udf", T::Udf},              {"dynamic.vhd", T::Vhd},
+      {"zipsplit.z01", T::Zip},      {"vol.7z.001", T::SevenZip},       {"plain.exe", T::None},
+      {"plain.dll", T::None},        {"rcdata_cab.exe", T::ExeSfx},     {"sfx_7z.exe", T::ExeSfx},
+      {"sfx_7z_padded.exe", T::ExeSfx}, {"sfx_zip.exe", T::ExeSfx},     {"sfx_zip_comment.exe", T::ExeSfx},
+      {"sfx_zip_padded.exe", T::ExeSfx},
+  };
+  for (const auto& [name, type] : cases) EXPECT_EQ(detectFixture(name), type) << name;
+}
+
+Bytes rar4(bool volume) {
+  Bytes b = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00};
+  Bytes main = {0x00, 0x00, 0x73, static_cast<uint8_t>(volume ? 0x01 : 0x00), 0x00, 0x0D, 0x00, 0, 0, 0, 0, 0, 0};
+  test::append(b, main);
+  test::append(b, Bytes(20, 0x11));
+  return b;
+}
+
+Bytes rar5(bool volume) {
+  // CRC, size, type 1 (main), flags 0x0001 (extra area follows), extra
+  // area size, archive flags (0x0001 volume, 0x0002 number present), number.
+  Bytes b = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x01, 0x00, 0xAA, 0xBB, 0xCC, 0xDD, 0x06, 0x01, 0x01, 0x80, 0x00};
+  b.push_back(volume ? 0x03 : 0x00);
+  b.push_back(0x00);
+  test::append(b, Bytes(20, 0x11));
+  return b;
+}
+
+TEST_F(ArchiveSignatures, RarVolumeFlagMakesASplitArchive) {
+  EXPECT_EQ(detect(rar4(false)), T::Rar);
+  EXPECT_EQ(detect(rar4(true)), T::RarVolume);
+  EXPECT_EQ(detect(rar5(false)), T::Rar);
+  EXPECT_EQ(detect(rar5(true)), T::RarVolume);
+  EXPECT_EQ(detect(Bytes{0x52, 0x45, 0x7E, 0x5E, 1, 2, 3}), T::Rar);  // RAR 1.4
+}
+
+TEST_F(ArchiveSignatures, DiskImageCorrections) {
+  // BOOTMGR in a boot image, and in a lone 512-byte boot sector.
+  Bytes boot(1024, 0);
+  test::putText(boot, 448, "BOOTMGR is compressed");
+  test::putU16(boot, 510, 0xAA55);
+  EXPECT_EQ(detect(boot), T::BootImage);
+  boot.resize(512);
+  EXPECT_EQ(detect(boot), T::None);
+
+  // An MBR needs a file longer than one sector and a valid boot indicator;
+  // ISO 9660 descriptors override both.
+  Bytes mbr(1024, 0);
+  test::putU16(mbr, 510, 0xAA55);
+  mbr[446] = 0x80;
+  EXPECT_EQ(detect(mbr), T::Mbr);
+  mbr[446] = 0x01;
+  EXPECT_EQ(detect(mbr), T::None);
+  mbr.resize(40000, 0);
+  test::putText(mbr, 32769, "CD001");
+  EXPECT_EQ(detect(mbr), T::Iso);
+  Bytes sector(512, 0);
+  test::putU16(sector, 510, 0xAA55);
+  EXPECT_EQ(detect(sector), T::None);
+
+  Bytes hfs(2048, 0);
+  test::putText(hfs, 1024, "H+");
+  EXPECT_EQ(detect(hfs), T::Hfs);
+
+  Bytes vdi(512, 0);
+  test::putText(vdi, 0, "<<< Oracle VM VirtualBox Disk Image >>>\n");
+  EXPECT_EQ(detect(vdi), T::Vdi);
+}
+
+Bytes rawCd(std::size_t sectors, uint8_t mode) {
+  Bytes b(sectors * 2352, 0x5A);
+  for (std::size_t k = 0; k < sectors; ++k) {
+    const std::size_t at = k * 2352;
+    b[at] = 0;
+    std::fill(b.begin() + static_cast<std::ptrdiff_t>(at + 1), b.begin() + static_cast<std::ptrdiff_t>(at + 11), 0xFF);
+    b[at + 11] = 0;
+    b[at + 15] = mode;
+    std::fill(b.begin() + static_cast<std::ptrdiff_t>(at + 2068), b.begin() + static_cast<std::ptrdiff_t>(at + 2076), 0);
+  }
+  return b;
+}
+
+TEST_F(ArchiveSignatures, RawCdImageChecksEverySector) {
+  EXPECT_EQ(detect(rawCd(3, 2)), T::RawCd);
+  EXPECT_EQ(detect(rawCd(3, 1)), T::RawCd);
+  EXPECT_EQ(detect(rawCd(3, 3)), T::None);
+  Bytes reservedSet = rawCd(3, 1);
+  reservedSet[2 * 2352 + 2070] = 1;  // mode 1 keeps 8 reserved bytes zero
+  EXPECT_EQ(detect(reservedSet), T::None);
+  Bytes badSync = rawCd(4, 2);
+  badSync[3 * 2352 + 5] = 0;
+  EXPECT_EQ(detect(badSync), T::None);
+  Bytes uneven = rawCd(2, 2);
+  uneven.push_back(0);
+  EXPECT_EQ(detect(uneven), T::None);
+}
+
+TEST_F(ArchiveSignatures, AppleDiskImageBehindCompressedData) {
+  for (const std::string& lead : {std::string("BZh91AY&SY"), std::string("x\x9c", 2), std::string("x\xda", 2)}) {
+    Bytes dmg = test::bytesOf(lead);
+    dmg.resize(2000, 0x33);
+    Bytes trailer(512, 0);
+    test::putText(trailer, 0, "koly");
+    test::append(dmg, trailer);
+    EXPECT_EQ(detect(dmg), T::Dmg);
+    dmg[dmg.size() - 512] = 'K';
+    EXPECT_NE(detect(dmg), T::Dmg);
+  }
+}
+
+TEST_F(ArchiveSignatures, SapAndPimHeaders) {
+  auto sar = [](const std::string& version, const std::string& entry) {
+    Bytes b = test::bytesOf("CAR " + version + entry);
+    b.resize(8 + 40, 0);
+    return b;
+  };
+  EXPECT_EQ(detect(sar("2.01", "RG")), T::Sar);
+  EXPECT_EQ(detect(sar("2.00", "SV")), T::Sar);
+  EXPECT_EQ(detect(sar("1.99", "RG")), T::None);
+  EXPECT_EQ(detect(sar("2.01", "XX")), T::None);
+
+  // "\2PIM", two bytes, a name, sizes A >= B, B bytes of data.
+  auto pim = [](const std::string& magic, uint32_t a, uint32_t b, uint32_t extra) {
+    Bytes p = test::bytesOf(magic + "..name.dat");
+    p.push_back(0);
+    const std::size_t at = p.size();
+    test::putU32(p, at, a);
+    test::putU32(p, at + 4, b);
+    p.resize(p.size() + b + extra, 0x44);
+    return p;
+  };
+  EXPECT_EQ(detect(pim("\2PIM", 100, 64, 0)), T::Pim);
+  EXPECT_EQ(detect(pim("\2PIM", 10, 64, 0)), T::None);  // A < B
+  EXPECT_EQ(detect(pim("\2PIM", 100, 64, 3)), T::None);
+  Bytes two = pim("\2PIM", 100, 64, 0);
+  test::append(two, pim("\2PIM", 100, 8, 0));
+  EXPECT_EQ(detect(two), T::Pim);
+  EXPECT_EQ(detect(pim("PIM2", 100, 64, 4)), T::Pim);
+  EXPECT_EQ(detect(pim("PIM2", 100, 64, 0)), T::None);
+}
+
+TEST_F(ArchiveSignatures, MarkersOnlyOtherToolsWrite) {
+  Bytes winzip(29200, 0);
+  test::putText(winzip, 29152, "WinZip");
+  EXPECT_EQ(detect(winzip), T::WinZipSfx);
+  Bytes lha = test::bytesOf("-lh5-");
+  lha.resize(64, 1);
+  EXPECT_EQ(detect(lha), T::Lha);
+  Bytes pklite(100, 0);
+  test::putText(pklite, 30, "PKLITE");
+  EXPECT_EQ(detect(pklite), T::PkliteExe);
+}
+
+TEST_F(ArchiveSignatures, RecordsAndIdentifierRules) {
+  DetectionRecord r;
+  ArchiveFTAUtils::adjustArchiveTypes(T::Bzip2, r.typeId, r.mime, r.extensions, r.description);
+  EXPECT_EQ(r.typeId, "BZ2");
+  EXPECT_EQ(r.extensions, "BZ2");
+  EXPECT_EQ(r.description, describe("BZ2"));
+  ArchiveFTAUtils::adjustArchiveTypes(T::RarVolume, r.typeId, r.mime, r.extensions, r.description);
+  EXPECT_EQ(r.typeId, "SPLIT_ARC");
+  EXPECT_EQ(r.mime, "application/vnd.rar");
+  ArchiveFTAUtils::adjustArchiveTypes(static_cast<T>(200), r.typeId, r.mime, r.extensions, r.description);
+  EXPECT_EQ(r.typeId, "data");
+
+  EXPECT_TRUE(ArchiveFTAUtils::isArchiveFileType("ZIP"));
+  EXPECT_TRUE(ArchiveFTAUtils::isArchiveFileType("EXE_SFX"));
+  EXPECT_FALSE(ArchiveFTAUtils::isArchiveFileType("zip"));
+  EXPECT_FALSE(ArchiveFTAUtils::isArchiveFileType("SPLIT_ARC"));
+  for (const char* ext : {"001", "r01", "z02", "a1"})
+    EXPECT_TRUE(ArchiveFTAUtils::isSplitExtension(ext)) << ext;
+  for (const char* ext : {"", "7z", "tar", "0a", "r01x", "7z.001"}) EXPECT_FALSE(ArchiveFTAUtils::isSplitExtension(ext)) << ext;
+}
+
+TEST_F(ArchiveSignatures, IgnoreMarkerNeedsLeadAndTrailer) {
+  auto marked = [](Bytes lead, std::size_t size) {
+    lead.resize(size - 14, 0);
+    test::append(lead, test::bytesOf("!NOT MSG FILE!"));
+    return lead;
+  };
+  auto ignored = [&](const Bytes& b) { return ArchiveFTAUtils::ignoreDetectionFiletype(dir.write("m", b), b.size()); };
+  EXPECT_TRUE(ignored(marked({0xD0, 0xCF, 0x11, 0xE0}, 600)));
+  EXPECT_TRUE(ignored(marked({0xA1, 0xB1, 0x1A, 0xE1}, 600)));
+  EXPECT_TRUE(ignored(marked({0x1F, 0x8B, 0x77, 0x77}, 513)));
+  EXPECT_FALSE(ignored(marked({0x1F, 0x8B, 0x08, 0x00}, 512)));  // 512 bytes or less: never
+  EXPECT_FALSE(ignored(marked({0x50, 0x4B, 0x03, 0x04}, 600)));
+  Bytes almost = marked({0xD0, 0xCF, 0x11, 0xE0}, 600);
+  almost.back() = '?';
+  EXPECT_FALSE(ignored(almost));
+  EXPECT_FALSE(ArchiveFTAUtils::ignoreDetectionFiletype(dir.path() + "/missing", 600));
+}
+
+// Every prefix of real archives: no crash, and nothing outside the file's
+// own family.
+TEST_F(ArchiveSignatures, TruncationSweep) {
+  const std::vector<std::pair<const char*, std::set<T>>> cases = {
+      {"apk.apk", {T::None, T::Zip, T::Jar, T::Apk}},
+      {"sfx_zip_comment.exe", {T::None, T::ExeSfx}},
+      {"rcdata_cab.exe", {T::None, T::ExeSfx}},
+      {"a.7z", {T::None, T::SevenZip}},
+      {"v7_dir.tar", {T::None, T::Tar}},
+  };
+  for (const auto& [name, allowed] : cases) {
+    const std::string bytes = test::readFile(fixture(name));
+    const std::string path = dir.write("cut", bytes);
+    for (std::size_t n = bytes.size(); n-- > 0;) {
+      ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(n)), 0);
+      EXPECT_EQ(allowed.count(ArchiveFTAUtils::isArchive(path, n)), 1u) << name << " cut to " << n;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace kpl
