@@ -4,6 +4,8 @@
 
 #include "archive/archive_fta_utils.h"
 #include "common/common_utils.h"
+#include "detect/file_type_groups.h"
+#include "detect/regexp_table.h"
 
 namespace kpl {
 
@@ -51,6 +53,7 @@ int getThreadIndex() {
 
 int initEngine() {
   // The mapping table is built first, before any libmagic handle exists.
+  regexpTable.init();
 
   for (int i = 0; i < kSlotCount; ++i) {
     myt[i] = magic_open(kDescriptionFlags);
@@ -70,6 +73,8 @@ int initEngine() {
   // local user run code inside the host. Failure (a read-only home) is fine
   // as long as the file was executable already.
   ::chmod((currentDir + "7za").c_str(), 0755);
+
+  initFileTypeGroup();
 
   CURRENT_THREAD_INDEX.store(0);
   fillExtensionRules();
