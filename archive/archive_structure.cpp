@@ -26,6 +26,8 @@ bool TarArchive::isValidFileName() const {
   return true;
 }
 
+char TarArchive::getTypeFlag() const { return static_cast<char>(header_[kTarTypeFlagAt]); }
+
 bool TarArchive::getFileSize(unsigned long& size) const {
   const uint8_t* field = header_ + kTarSizeAt;
   for (std::size_t i = 0; i < sizeFieldLength; ++i) {

@@ -28,7 +28,7 @@ class TarArchive {
   // On the header isTAR read: no character of : * ? " < > | in all 100
   // bytes of the name field.
   bool isValidFileName() const;
-  char getTypeFlag() const { return static_cast<char>(header_[156]); }
+  char getTypeFlag() const;
   // The size field as octal text (leading spaces skipped); false when it
   // holds anything but octal digits, NUL and space, or no digit at all.
   bool getFileSize(unsigned long& size) const;

@@ -1,6 +1,7 @@
 // Small builders for archive and PE test inputs, from the published layouts.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -160,6 +161,58 @@ inline Bytes resourceSection(uint32_t type, const std::vector<Bytes>& payloads, 
 }
 inline Bytes resourceSection(uint32_t type, const Bytes& payload, uint32_t rva) {
   return resourceSection(type, std::vector<Bytes>{payload}, rva);
+}
+
+// RAR 4 and RAR 5 main headers, with or without the volume flag.
+inline Bytes rar4(bool volume) {
+  Bytes b = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00};
+  Bytes main = {0x00, 0x00, 0x73, static_cast<uint8_t>(volume ? 0x01 : 0x00), 0x00, 0x0D, 0x00, 0, 0, 0, 0, 0, 0};
+  append(b, main);
+  append(b, Bytes(20, 0x11));
+  return b;
+}
+
+inline Bytes rar5(bool volume) {
+  // CRC, size, type 1 (main), flags 0x0001 (extra area follows), extra
+  // area size, archive flags (0x0001 volume, 0x0002 number present), number.
+  Bytes b = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x01, 0x00, 0xAA, 0xBB, 0xCC, 0xDD, 0x06, 0x01, 0x01, 0x80, 0x00};
+  b.push_back(volume ? 0x03 : 0x00);
+  b.push_back(0x00);
+  append(b, Bytes(20, 0x11));
+  return b;
+}
+
+// A raw CD image of 2352-byte sectors of one mode.
+inline Bytes rawCd(std::size_t sectors, uint8_t mode) {
+  Bytes b(sectors * 2352, 0x5A);
+  for (std::size_t k = 0; k < sectors; ++k) {
+    const std::size_t at = k * 2352;
+    b[at] = 0;
+    std::fill(b.begin() + static_cast<std::ptrdiff_t>(at + 1), b.begin() + static_cast<std::ptrdiff_t>(at + 11), 0xFF);
+    b[at + 11] = 0;
+    b[at + 15] = mode;
+    std::fill(b.begin() + static_cast<std::ptrdiff_t>(at + 2068), b.begin() + static_cast<std::ptrdiff_t>(at + 2076), 0);
+  }
+  return b;
+}
+
+// A SAP archive header ("CAR " and a version) and a first entry type.
+inline Bytes sarArchive(const std::string& version, const std::string& entry) {
+  Bytes b = bytesOf("CAR " + version + entry);
+  b.resize(8 + 40, 0);
+  return b;
+}
+
+// A PIM header: magic, two bytes, a name, sizes A and B, B bytes of data,
+// then `extra` more bytes.
+inline Bytes pimArchive(const std::string& magic, uint32_t a, uint32_t b, uint32_t extra) {
+  Bytes p = bytesOf(magic + "..name.dat");
+  p.push_back(0);
+  const std::size_t at = p.size();
+  putU32(p, at, a);
+  putU32(p, at + 4, b);
+  p.resize(p.size() + b + extra, 0x44);
+  return p;
 }
 
 }  // namespace kpl::test

@@ -69,12 +69,42 @@ TEST_F(ArchiveScan, PlainExecutableIsLeftToTheLaterSteps) {
   }
 }
 
-TEST_F(ArchiveScan, RarVolumeIsASplitArchive) {
-  Bytes rar = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00, 0x00, 0x00, 0x73, 0x01, 0x00, 0x0D, 0, 0, 0, 0, 0, 0, 0};
-  rar.resize(64, 0x11);
-  const std::string json = scanJson(dir.write("a.part1.rar", rar));
-  EXPECT_NE(json.find(member("typeID", "SPLIT_ARC")), std::string::npos) << json;
-  EXPECT_NE(json.find(member("type", "application/vnd.rar")), std::string::npos) << json;
+TEST_F(ArchiveScan, EveryOtherArchiveReachesItsIdentifier) {
+  const std::vector<std::pair<const char*, const char*>> fixtures = {
+      {"streamed.zip", "ZIP"},    {"jar_upper.jar", "JAR"},  {"android_only.zip", "ZIP"}, {"xpi_rdf.xpi", "XPI"},
+      {"cdr_meta_inf.cdr", "CDR"}, {"cdr_half.zip", "ZIP"},  {"noise.gz", "GZ"},          {"noise.xz", "XZ"},
+      {"a.lzma", "LZMA"},         {"a_newc.cpio", "CPIO"},   {"a_odc.cpio", "CPIO"},      {"a_bin.cpio", "CPIO"},
+      {"a.arj", "ARJ"},           {"a.arc", "ARC"},          {"a.lzh", "LZH"},            {"a.wim", "WIM"},
+      {"head.iso", "ISO"},        {"sfx_7z.exe", "EXE_SFX"}, {"sfx_zip.exe", "EXE_SFX"},  {"sfx_zip_padded.exe", "EXE_SFX"},
+  };
+  for (const auto& [name, id] : fixtures) {
+    const std::string json = fixture(name);
+    EXPECT_NE(json.find(member("typeID", id)), std::string::npos) << name << ": " << json;
+  }
+
+  // Formats no Debian tool writes, built from their published layouts.
+  Bytes boot(1024, 0), mbr(40000, 0), hfs(2048, 0), winzip(29200, 0), vdi(512, 0), dmg = test::bytesOf("BZh91AY&SY");
+  test::putText(boot, 448, "BOOTMGR is compressed");
+  test::putU16(mbr, 510, 0xAA55);
+  Bytes hybrid = mbr;
+  test::putText(hybrid, 32769, "CD001");
+  test::putText(hfs, 1024, "H+");
+  test::putText(winzip, 29152, "WinZip");
+  test::putText(vdi, 0, "<<< Oracle VM VirtualBox Disk Image >>>\n");
+  dmg.resize(2000, 0x33);
+  test::putText(dmg, 2000 - 512, "koly");
+  const std::vector<std::pair<Bytes, const char*>> built = {
+      {test::rar4(true), "SPLIT_ARC"}, {test::rar5(true), "SPLIT_ARC"}, {test::rar5(false), "RAR"},
+      {test::sarArchive("2.01", "RG"), "SAR"}, {test::pimArchive("\2PIM", 100, 64, 0), "PIM"},
+      {test::pimArchive("PIM2", 100, 64, 4), "PIM"}, {test::rawCd(2, 2), "BIN/MDF"}, {boot, "IMG"},
+      {mbr, "MBR"}, {hybrid, "ISO"}, {hfs, "HFS"}, {winzip, "EXE"}, {vdi, "VDI"}, {dmg, "DMG"},
+  };
+  for (const auto& [bytes, id] : built) {
+    const std::string json = scanJson(dir.write("built.bin", bytes));
+    EXPECT_NE(json.find(member("typeID", id)), std::string::npos) << id << ": " << json;
+  }
+  const std::string volume = scanJson(dir.write("a.part1.rar", test::rar4(true)));
+  EXPECT_NE(volume.find(member("type", "application/vnd.rar")), std::string::npos) << volume;
 }
 
 TEST_F(ArchiveScan, IgnoreMarkerGivesData) {

@@ -96,29 +96,11 @@ TEST_F(ArchiveSignatures, RealArchivesReachTheirTypes) {
   for (const auto& [name, type] : cases) EXPECT_EQ(detectFixture(name), type) << name;
 }
 
-Bytes rar4(bool volume) {
-  Bytes b = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00};
-  Bytes main = {0x00, 0x00, 0x73, static_cast<uint8_t>(volume ? 0x01 : 0x00), 0x00, 0x0D, 0x00, 0, 0, 0, 0, 0, 0};
-  test::append(b, main);
-  test::append(b, Bytes(20, 0x11));
-  return b;
-}
-
-Bytes rar5(bool volume) {
-  // CRC, size, type 1 (main), flags 0x0001 (extra area follows), extra
-  // area size, archive flags (0x0001 volume, 0x0002 number present), number.
-  Bytes b = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x01, 0x00, 0xAA, 0xBB, 0xCC, 0xDD, 0x06, 0x01, 0x01, 0x80, 0x00};
-  b.push_back(volume ? 0x03 : 0x00);
-  b.push_back(0x00);
-  test::append(b, Bytes(20, 0x11));
-  return b;
-}
-
 TEST_F(ArchiveSignatures, RarVolumeFlagMakesASplitArchive) {
-  EXPECT_EQ(detect(rar4(false)), T::Rar);
-  EXPECT_EQ(detect(rar4(true)), T::RarVolume);
-  EXPECT_EQ(detect(rar5(false)), T::Rar);
-  EXPECT_EQ(detect(rar5(true)), T::RarVolume);
+  EXPECT_EQ(detect(test::rar4(false)), T::Rar);
+  EXPECT_EQ(detect(test::rar4(true)), T::RarVolume);
+  EXPECT_EQ(detect(test::rar5(false)), T::Rar);
+  EXPECT_EQ(detect(test::rar5(true)), T::RarVolume);
   EXPECT_EQ(detect(Bytes{0x52, 0x45, 0x7E, 0x5E, 1, 2, 3}), T::Rar);  // RAR 1.4
 }
 
@@ -155,30 +137,17 @@ TEST_F(ArchiveSignatures, DiskImageCorrections) {
   EXPECT_EQ(detect(vdi), T::Vdi);
 }
 
-Bytes rawCd(std::size_t sectors, uint8_t mode) {
-  Bytes b(sectors * 2352, 0x5A);
-  for (std::size_t k = 0; k < sectors; ++k) {
-    const std::size_t at = k * 2352;
-    b[at] = 0;
-    std::fill(b.begin() + static_cast<std::ptrdiff_t>(at + 1), b.begin() + static_cast<std::ptrdiff_t>(at + 11), 0xFF);
-    b[at + 11] = 0;
-    b[at + 15] = mode;
-    std::fill(b.begin() + static_cast<std::ptrdiff_t>(at + 2068), b.begin() + static_cast<std::ptrdiff_t>(at + 2076), 0);
-  }
-  return b;
-}
-
 TEST_F(ArchiveSignatures, RawCdImageChecksEverySector) {
-  EXPECT_EQ(detect(rawCd(3, 2)), T::RawCd);
-  EXPECT_EQ(detect(rawCd(3, 1)), T::RawCd);
-  EXPECT_EQ(detect(rawCd(3, 3)), T::None);
-  Bytes reservedSet = rawCd(3, 1);
+  EXPECT_EQ(detect(test::rawCd(3, 2)), T::RawCd);
+  EXPECT_EQ(detect(test::rawCd(3, 1)), T::RawCd);
+  EXPECT_EQ(detect(test::rawCd(3, 3)), T::None);
+  Bytes reservedSet = test::rawCd(3, 1);
   reservedSet[2 * 2352 + 2070] = 1;  // mode 1 keeps 8 reserved bytes zero
   EXPECT_EQ(detect(reservedSet), T::None);
-  Bytes badSync = rawCd(4, 2);
+  Bytes badSync = test::rawCd(4, 2);
   badSync[3 * 2352 + 5] = 0;
   EXPECT_EQ(detect(badSync), T::None);
-  Bytes uneven = rawCd(2, 2);
+  Bytes uneven = test::rawCd(2, 2);
   uneven.push_back(0);
   EXPECT_EQ(detect(uneven), T::None);
 }
@@ -197,34 +166,19 @@ TEST_F(ArchiveSignatures, AppleDiskImageBehindCompressedData) {
 }
 
 TEST_F(ArchiveSignatures, SapAndPimHeaders) {
-  auto sar = [](const std::string& version, const std::string& entry) {
-    Bytes b = test::bytesOf("CAR " + version + entry);
-    b.resize(8 + 40, 0);
-    return b;
-  };
-  EXPECT_EQ(detect(sar("2.01", "RG")), T::Sar);
-  EXPECT_EQ(detect(sar("2.00", "SV")), T::Sar);
-  EXPECT_EQ(detect(sar("1.99", "RG")), T::None);
-  EXPECT_EQ(detect(sar("2.01", "XX")), T::None);
+  EXPECT_EQ(detect(test::sarArchive("2.01", "RG")), T::Sar);
+  EXPECT_EQ(detect(test::sarArchive("2.00", "SV")), T::Sar);
+  EXPECT_EQ(detect(test::sarArchive("1.99", "RG")), T::None);
+  EXPECT_EQ(detect(test::sarArchive("2.01", "XX")), T::None);
 
-  // "\2PIM", two bytes, a name, sizes A >= B, B bytes of data.
-  auto pim = [](const std::string& magic, uint32_t a, uint32_t b, uint32_t extra) {
-    Bytes p = test::bytesOf(magic + "..name.dat");
-    p.push_back(0);
-    const std::size_t at = p.size();
-    test::putU32(p, at, a);
-    test::putU32(p, at + 4, b);
-    p.resize(p.size() + b + extra, 0x44);
-    return p;
-  };
-  EXPECT_EQ(detect(pim("\2PIM", 100, 64, 0)), T::Pim);
-  EXPECT_EQ(detect(pim("\2PIM", 10, 64, 0)), T::None);  // A < B
-  EXPECT_EQ(detect(pim("\2PIM", 100, 64, 3)), T::None);
-  Bytes two = pim("\2PIM", 100, 64, 0);
-  test::append(two, pim("\2PIM", 100, 8, 0));
+  EXPECT_EQ(detect(test::pimArchive("\2PIM", 100, 64, 0)), T::Pim);
+  EXPECT_EQ(detect(test::pimArchive("\2PIM", 10, 64, 0)), T::None);  // A < B
+  EXPECT_EQ(detect(test::pimArchive("\2PIM", 100, 64, 3)), T::None);
+  Bytes two = test::pimArchive("\2PIM", 100, 64, 0);
+  test::append(two, test::pimArchive("\2PIM", 100, 8, 0));
   EXPECT_EQ(detect(two), T::Pim);
-  EXPECT_EQ(detect(pim("PIM2", 100, 64, 4)), T::Pim);
-  EXPECT_EQ(detect(pim("PIM2", 100, 64, 0)), T::None);
+  EXPECT_EQ(detect(test::pimArchive("PIM2", 100, 64, 4)), T::Pim);
+  EXPECT_EQ(detect(test::pimArchive("PIM2", 100, 64, 0)), T::None);
 }
 
 TEST_F(ArchiveSignatures, MarkersOnlyOtherToolsWrite) {
