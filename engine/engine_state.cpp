@@ -6,6 +6,7 @@
 #include "common/common_utils.h"
 #include "detect/file_type_groups.h"
 #include "detect/regexp_table.h"
+#include "media/autocad_util.h"
 
 namespace kpl {
 
@@ -78,6 +79,7 @@ int initEngine() {
 
   CURRENT_THREAD_INDEX.store(0);
   fillExtensionRules();
+  AutoCADUtil::init();
   // The archive tables come last, after the AutoCAD tables.
   ArchiveFTAUtils::init();
   return 0;
