@@ -10,6 +10,7 @@
 #include "archive/archive_structure.h"
 #include "archive/zip_archive.h"
 #include "common/byte_reader.h"
+#include "common/byte_utils.h"
 #include "common/limits.h"
 #include "detect/file_type_catalogue.h"
 
@@ -22,12 +23,6 @@ std::map<std::string, ArchiveType> fileTypeMap;
 
 // Every row's bytes fit in the window (the longest signature has 31).
 constexpr std::size_t kWindowLen = 64;
-
-bool allBytesEqual(const uint8_t* p, std::size_t n, uint8_t value) {
-  for (std::size_t i = 0; i < n; ++i)
-    if (p[i] != value) return false;
-  return n > 0;
-}
 
 // Where a row's bytes lie in a file or buffer of `size` bytes; false when
 // the row does not apply to it. A row counted from the start needs bytes
@@ -108,11 +103,11 @@ ArchiveType correctRawCd(const InputFile& file, uint64_t fileSize) {
   for (uint64_t k = 0; k < sectors; ++k) {
     uint8_t h[kHeader] = {};
     if (!file.readExact(k * kSector, h, kHeader)) return ArchiveType::None;
-    if (h[0] != 0x00 || !allBytesEqual(h + 1, 10, 0xFF) || h[11] != 0x00) return ArchiveType::None;
+    if (h[0] != 0x00 || !ByteUtils::compareArrayValue(h + 1, 10, 0xFF) || h[11] != 0x00) return ArchiveType::None;
     const uint8_t mode = h[15];
     if (mode == 1) {
       uint8_t reserved[8] = {};
-      if (!file.readExact(k * kSector + kMode1ReservedAt, reserved, 8) || !allBytesEqual(reserved, 8, 0))
+      if (!file.readExact(k * kSector + kMode1ReservedAt, reserved, 8) || !ByteUtils::compareArrayValue(reserved, 8, 0))
         return ArchiveType::None;
     } else if (mode != 0 && mode != 2) {
       return ArchiveType::None;

@@ -5,6 +5,7 @@
 #include "archive/archive_fta_utils.h"
 #include "archive/zip_archive.h"
 #include "common/byte_reader.h"
+#include "common/byte_utils.h"
 
 namespace kpl {
 
@@ -37,9 +38,7 @@ bool ArchiveFTAUtils::isSplitTar(const InputFile& file, const uint64_t& fileSize
   if (fileSize < kTarEndLen + 1) return true;
   uint8_t tail[kTarEndLen] = {};
   if (!file.readExact(fileSize - kTarEndLen, tail, kTarEndLen)) return true;
-  for (uint8_t b : tail)
-    if (b != 0) return true;
-  return false;
+  return !ByteUtils::compareArrayValue(tail, kTarEndLen, 0);
 }
 
 bool ArchiveFTAUtils::isSplitXZ(const InputFile& file, const uint64_t& fileSize) {
