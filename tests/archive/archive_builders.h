@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "archive/archive_fta_utils.h"
+
 namespace kpl::test {
 
 using Bytes = std::vector<uint8_t>;
@@ -213,6 +215,28 @@ inline Bytes pimArchive(const std::string& magic, uint32_t a, uint32_t b, uint32
   putU32(p, at + 4, b);
   p.resize(p.size() + b + extra, 0x44);
   return p;
+}
+
+// The files generate.sh makes and the archive type each one is.
+inline const std::vector<std::pair<const char*, ArchiveType>>& archiveFixtures() {
+  static const std::vector<std::pair<const char*, ArchiveType>> fixtures = {
+      {"plain.zip", ArchiveType::Zip},         {"streamed.zip", ArchiveType::Zip},          {"commented.zip", ArchiveType::Zip},
+      {"jar_upper.jar", ArchiveType::Jar},     {"jar_lower.jar", ArchiveType::Jar},         {"apk.apk", ArchiveType::Apk},
+      {"android_only.zip", ArchiveType::Zip},  {"xpi_json.xpi", ArchiveType::Xpi},          {"xpi_rdf.xpi", ArchiveType::Xpi},
+      {"cdr_meta_inf.cdr", ArchiveType::Cdr},  {"cdr_metadata.cdr", ArchiveType::Cdr},      {"cdr_half.zip", ArchiveType::Zip},
+      {"a.7z", ArchiveType::SevenZip},         {"ustar.tar", ArchiveType::Tar},             {"v7_dir.tar", ArchiveType::Tar},       {"v7_file.tar", ArchiveType::None},
+      {"noise.gz", ArchiveType::Gzip},         {"a.bz2", ArchiveType::Bzip2},               {"noise.xz", ArchiveType::Xz},
+      {"a.lzma", ArchiveType::Lzma},           {"noise.Z", ArchiveType::Compress},          {"a_newc.cpio", ArchiveType::Cpio},
+      {"a_odc.cpio", ArchiveType::Cpio},       {"a_bin.cpio", ArchiveType::Cpio},           {"fixture.deb", ArchiveType::Deb},
+      {"fixture.rpm", ArchiveType::Rpm},       {"a.cab", ArchiveType::Cab},                 {"a.arj", ArchiveType::Arj},
+      {"a.arc", ArchiveType::Arc},             {"a.lzh", ArchiveType::Lzh},                 {"a.wim", ArchiveType::Wim},
+      {"head.iso", ArchiveType::Iso},          {"head.udf", ArchiveType::Udf},              {"dynamic.vhd", ArchiveType::Vhd},
+      {"zipsplit.z01", ArchiveType::Zip},      {"vol.7z.001", ArchiveType::SevenZip},       {"plain.exe", ArchiveType::None},
+      {"plain.dll", ArchiveType::None},        {"rcdata_cab.exe", ArchiveType::ExeSfx},     {"sfx_7z.exe", ArchiveType::ExeSfx},
+      {"sfx_7z_padded.exe", ArchiveType::ExeSfx}, {"sfx_zip.exe", ArchiveType::ExeSfx},     {"sfx_zip_comment.exe", ArchiveType::ExeSfx},
+      {"sfx_zip_padded.exe", ArchiveType::ExeSfx},
+  };
+  return fixtures;
 }
 
 }  // namespace kpl::test
