@@ -58,6 +58,24 @@ inline constexpr std::size_t kMaxConfigInputBytes = 4u * 1024u * 1024u;
 // Options nested under "feature" options deeper than this are not written.
 inline constexpr int kMaxConfigFeatureDepth = 32;
 
+// ---- Archives and executables -------------------------------------------
+// Records stepped over when the ZIP end record is sought from the start of
+// the file. A ZIP without ZIP64 holds at most 65,535 entries, each with a
+// local and a central header; a walk longer than this is not over a ZIP.
+inline constexpr uint32_t kZipTopWalkMaxRecords = 1u << 20;
+// PE resource tree. Real trees are three levels deep (type, name, language)
+// with a few thousand entries; hostile ones may overlap directories so that
+// a small file names millions of distinct ones. Exceeding any of these
+// makes the tree unreadable, like a loop does.
+inline constexpr uint32_t kPeResourceMaxDepth = 8;
+inline constexpr uint32_t kPeResourceMaxDirectories = 8192;
+inline constexpr uint32_t kPeResourceMaxEntries = 65536;
+// UTF-16 code units of all resource names of one tree together.
+inline constexpr uint64_t kPeResourceMaxNameUnits = 1u << 20;
+// Sectors of a raw 2352-byte CD image whose headers are checked. A CD holds
+// under 400,000 of them; a larger file of that layout is not a CD image.
+inline constexpr uint64_t kRawCdMaxSectors = 2000000;
+
 }  // namespace kpl::limits
 
 namespace kpl::limits {

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include "archive/archive_fta_utils.h"
 #include "common/common_utils.h"
 #include "detect/file_type_groups.h"
 #include "detect/regexp_table.h"
@@ -79,6 +80,8 @@ int initEngine() {
   CURRENT_THREAD_INDEX.store(0);
   fillExtensionRules();
   AutoCADUtil::init();
+  // The archive tables come last, after the AutoCAD tables.
+  ArchiveFTAUtils::init();
   return 0;
 }
 
