@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include "common/common_utils.h"
+#include "detect/fallback_signatures.h"
 
 namespace kpl {
 
@@ -69,6 +70,9 @@ int initEngine() {
   // local user run code inside the host. Failure (a read-only home) is fine
   // as long as the file was executable already.
   ::chmod((currentDir + "7za").c_str(), 0755);
+
+  initISOVecSignatures();
+  initFallBackSignatures();
 
   CURRENT_THREAD_INDEX.store(0);
   fillExtensionRules();
