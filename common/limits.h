@@ -35,3 +35,19 @@ inline constexpr std::size_t kMaxCfbStorageSearch = 4096;
 inline constexpr std::size_t kMaxBiffRecordWalk = std::size_t{1} << 16;
 
 }  // namespace kpl::limits
+
+namespace kpl::limits {
+
+// ---- libmagic mapping table ---------------------------------------------
+// Longest subject handed to the mapping table's patterns (see regexp_table).
+inline constexpr std::size_t kMaxMappingSubjectBytes = 4096;
+
+}  // namespace kpl::limits
+
+namespace kpl::limits {
+
+// ---- Signature library ------------------------------------------------------
+// Most results of one analysis the scan reads back.
+inline constexpr int kMaxSignatureResults = 4096;
+
+}  // namespace kpl::limits

@@ -12,6 +12,7 @@
 
 #include "detect/file_type_groups.h"
 #include "engine/engine_state.h"
+#include "engine/scan.h"
 #include "engine/string_store.h"
 
 namespace {
@@ -50,6 +51,14 @@ int reloadConfig(void) { return 0; }
 int reloadDatabase(void*) { return 0; }
 
 int getThreadIndex(void) { return kpl::getThreadIndex(); }
+
+// ---- Scanning -------------------------------------------------------------
+
+int scan(const char* path, unsigned int* status, const char** resultJson) {
+  int rc = guarded([&] { return kpl::scanFile(path, status, resultJson); });
+  if (rc != 0 && resultJson) *resultJson = nullptr;
+  return rc;
+}
 
 // ---- Identification answers ---------------------------------------------
 

@@ -3,7 +3,12 @@
 #include <sys/stat.h>
 
 #include "common/common_utils.h"
+<<<<<<< HEAD
 #include "detect/fallback_signatures.h"
+=======
+#include "detect/file_type_groups.h"
+#include "detect/regexp_table.h"
+>>>>>>> main
 
 namespace kpl {
 
@@ -51,6 +56,7 @@ int getThreadIndex() {
 
 int initEngine() {
   // The mapping table is built first, before any libmagic handle exists.
+  regexpTable.init();
 
   for (int i = 0; i < kSlotCount; ++i) {
     myt[i] = magic_open(kDescriptionFlags);
@@ -71,6 +77,7 @@ int initEngine() {
   // as long as the file was executable already.
   ::chmod((currentDir + "7za").c_str(), 0755);
 
+  initFileTypeGroup();
   initISOVecSignatures();
   initFallBackSignatures();
 

@@ -60,6 +60,15 @@ KPL_API int reloadDatabase(void* argument);
 /* The slot number (0..29) for the next scan, round robin. */
 KPL_API int getThreadIndex(void);
 
+/* ---- Scanning ---------------------------------------------------------- */
+
+/* Identifies one file. *status is set to 1. On success returns 0 and sets
+   *resultJson to the result JSON (give it back with freeString), e.g.
+   {"typeID":"PDF","type":"application/pdf","groupIDs":["P"],"groupID":"P",
+    "description":"Adobe Portable Document Format","extensions":"pdf","encrypted":false}
+   Returns 1 with *resultJson NULL when the file cannot be read or named. */
+KPL_API int scan(const char* path, unsigned int* status, const char** resultJson);
+
 /* ---- Identification answers -------------------------------------------- */
 
 KPL_API int getInterfaceVersion(unsigned int* version);

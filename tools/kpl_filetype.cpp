@@ -1,29 +1,45 @@
 // kpl-filetype: command-line host of the engine. It loads kpl_engine.so with
 // dlopen and drives it through the exports of kpl_engine.h, as a scanning
-// host does.
+// host does, scanning files and folders with a pool of worker threads.
 #include <dlfcn.h>
 #include <limits.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <map>
+#include <mutex>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "kpl_engine.h"
 
+namespace fs = std::filesystem;
+
 namespace {
+
+constexpr int kMaxJobs = 30;  // the engine serves at most 30 scans at once
 
 // The exports this host uses, resolved by name.
 struct Engine {
   void* handle = nullptr;
   decltype(&::init) init = nullptr;
   decltype(&::deinit) deinit = nullptr;
+  decltype(&::scan) scan = nullptr;
   decltype(&::getInterfaceVersion) getInterfaceVersion = nullptr;
   decltype(&::getEngineType) getEngineType = nullptr;
   decltype(&::getProductName) getProductName = nullptr;
   decltype(&::getDefinitionInfo) getDefinitionInfo = nullptr;
+  decltype(&::getFileTypeGroup) getFileTypeGroup = nullptr;
   decltype(&::getLastError) getLastError = nullptr;
   decltype(&::freeString) freeString = nullptr;
 
@@ -40,10 +56,11 @@ struct Engine {
       std::fprintf(stderr, "kpl-filetype: cannot load %s: %s\n", path.c_str(), ::dlerror());
       return false;
     }
-    return resolve(init, "init") && resolve(deinit, "deinit") &&
+    return resolve(init, "init") && resolve(deinit, "deinit") && resolve(scan, "scan") &&
            resolve(getInterfaceVersion, "getInterfaceVersion") && resolve(getEngineType, "getEngineType") &&
            resolve(getProductName, "getProductName") && resolve(getDefinitionInfo, "getDefinitionInfo") &&
-           resolve(getLastError, "getLastError") && resolve(freeString, "freeString");
+           resolve(getFileTypeGroup, "getFileTypeGroup") && resolve(getLastError, "getLastError") &&
+           resolve(freeString, "freeString");
   }
 
   // Copies an engine string and gives it back.
@@ -53,6 +70,68 @@ struct Engine {
     return copy;
   }
 };
+
+struct Options {
+  std::string home;
+  bool info = false;
+  bool groups = false;
+  bool table = false;
+  bool recursive = true;
+  int jobs = 0;
+  std::vector<std::string> paths;
+};
+
+struct Outcome {
+  bool done = false;
+  int rc = 0;
+  std::string json;  // the engine's answer when rc == 0
+};
+
+std::string jsonEscape(const std::string& text) {
+  std::string out;
+  for (unsigned char c : text) {
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default:
+        if (c < 0x20) {
+          char buf[8];
+          std::snprintf(buf, sizeof(buf), "\\u%04x", c);
+          out += buf;
+        } else {
+          out.push_back(static_cast<char>(c));
+        }
+    }
+  }
+  return out;
+}
+
+// Reads the value of a top-level member from the engine's answer, which is
+// one flat, well-formed object: a string (unescaped) or a bare literal.
+std::string memberValue(const std::string& json, const std::string& name) {
+  std::string key = "\"" + name + "\":";
+  std::size_t pos = json.find(key);
+  if (pos == std::string::npos) return std::string();
+  pos += key.size();
+  if (pos >= json.size()) return std::string();
+  if (json[pos] != '"') {
+    std::size_t end = json.find_first_of(",}", pos);
+    return json.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
+  }
+  std::string value;
+  for (++pos; pos < json.size() && json[pos] != '"'; ++pos) {
+    if (json[pos] == '\\' && pos + 1 < json.size()) {
+      char e = json[++pos];
+      value.push_back(e == 'n' ? '\n' : e == 't' ? '\t' : e == 'r' ? '\r' : e == 'b' ? '\b' : e == 'f' ? '\f' : e);
+    } else {
+      value.push_back(json[pos]);
+    }
+  }
+  return value;
+}
 
 bool isFile(const std::string& path) { return ::access(path.c_str(), R_OK) == 0; }
 
@@ -71,42 +150,196 @@ std::string findHome(const std::string& option) {
   if (const char* env = std::getenv("KPL_HOME"); env && *env) return env;
   const std::string dir = executableDir();
   for (const char* candidate : {"/../home", "/../lib/kpl-engine", "/home"})
-    if (isFile(dir + candidate + "/kpl_engine.so")) return dir + candidate;
+    if (isFile(dir + candidate + "/kpl_engine.so")) return fs::weakly_canonical(dir + candidate).string();
   return std::string();
+}
+
+// Expands the user's paths into absolute file paths: folders are walked
+// (sorted, symbolic links to folders not followed, so a link loop cannot
+// trap the walk); only regular files inside folders are taken.
+std::vector<std::string> collectFiles(const Options& options, int& missing) {
+  std::vector<std::string> files;
+  for (const std::string& arg : options.paths) {
+    std::error_code ec;
+    fs::path path = fs::absolute(arg, ec);
+    if (ec || !fs::exists(fs::symlink_status(path, ec))) {
+      std::fprintf(stderr, "kpl-filetype: %s: no such file or folder\n", arg.c_str());
+      ++missing;
+      continue;
+    }
+    if (!fs::is_directory(path, ec)) {
+      files.push_back(path.lexically_normal().string());
+      continue;
+    }
+    std::vector<std::string> found;
+    auto walkOptions = fs::directory_options::skip_permission_denied;
+    if (options.recursive) {
+      for (fs::recursive_directory_iterator it(path, walkOptions, ec), end; !ec && it != end; it.increment(ec))
+        if (it->is_regular_file(ec)) found.push_back(it->path().lexically_normal().string());
+    } else {
+      for (fs::directory_iterator it(path, walkOptions, ec), end; !ec && it != end; it.increment(ec))
+        if (it->is_regular_file(ec)) found.push_back(it->path().lexically_normal().string());
+    }
+    std::sort(found.begin(), found.end());
+    files.insert(files.end(), found.begin(), found.end());
+  }
+  return files;
 }
 
 void usage(FILE* out) {
   std::fprintf(out,
-               "usage: kpl-filetype [--home DIR] --info\n"
-               "  --home DIR   engine home (default: $KPL_HOME, else the home installed beside this program)\n"
-               "  --info       print the engine's identification answers\n");
+               "usage: kpl-filetype [options] PATH...\n"
+               "Identifies the type of each file; folders are scanned recursively.\n"
+               "\n"
+               "  --table        a readable table instead of JSON lines\n"
+               "  --jobs N       scan with N threads (default: number of cores, at most 30)\n"
+               "  --no-recurse   scan only the files directly inside a folder\n"
+               "  --home DIR     engine home (default: $KPL_HOME, else the home installed beside this program)\n"
+               "  --info         print the engine's identification answers\n"
+               "  --groups       print the type groups JSON\n"
+               "  -h, --help     this text\n"
+               "\n"
+               "Output: one JSON object per line, {\"path\":...} followed by the engine's members;\n"
+               "a summary by type identifier goes to standard error. The exit status is 1 when\n"
+               "any file failed to scan, 2 on a usage or start-up error.\n");
+}
+
+bool parseArgs(int argc, char** argv, Options& options) {
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    if (arg == "--home" && i + 1 < argc) {
+      options.home = argv[++i];
+    } else if (arg == "--jobs" && i + 1 < argc) {
+      options.jobs = std::atoi(argv[++i]);
+      if (options.jobs < 1) return false;
+    } else if (arg == "--table") {
+      options.table = true;
+    } else if (arg == "--no-recurse") {
+      options.recursive = false;
+    } else if (arg == "--info") {
+      options.info = true;
+    } else if (arg == "--groups") {
+      options.groups = true;
+    } else if (arg == "--") {
+      for (++i; i < argc; ++i) options.paths.push_back(argv[i]);
+    } else if (!arg.empty() && arg[0] == '-') {
+      return false;
+    } else {
+      options.paths.push_back(arg);
+    }
+  }
+  return options.info || options.groups || !options.paths.empty();
+}
+
+void printInfo(Engine& engine, const std::string& home) {
+  unsigned int version = 0, type = 0;
+  engine.getInterfaceVersion(&version);
+  engine.getEngineType(&type);
+  const char* name = nullptr;
+  engine.getProductName(&name);
+  const char *first = nullptr, *second = nullptr, *third = nullptr;
+  uint64_t fourth = 0;
+  engine.getDefinitionInfo(&first, &second, &third, &fourth);
+  std::printf("product:            %s\n", engine.take(name).c_str());
+  std::printf("interface version:  %u\n", version);
+  std::printf("engine type:        %u\n", type);
+  std::string d1 = engine.take(first), d2 = engine.take(second), d3 = engine.take(third);
+  std::printf("definitions:        %s %s %s %llu\n", d1.c_str(), d2.c_str(), d3.c_str(),
+              static_cast<unsigned long long>(fourth));
+  std::printf("home:               %s\n", home.c_str());
+}
+
+void printResult(const Options& options, const std::string& path, const Outcome& outcome) {
+  if (!options.table) {
+    if (outcome.rc == 0 && outcome.json.size() > 1 && outcome.json[0] == '{')
+      std::printf("{\"path\":\"%s\",%s\n", jsonEscape(path).c_str(), outcome.json.c_str() + 1);
+    else
+      std::printf("{\"path\":\"%s\",\"error\":\"scan failed\",\"code\":%d}\n", jsonEscape(path).c_str(), outcome.rc);
+    return;
+  }
+  if (outcome.rc != 0) {
+    std::printf("%-16s %-44s %-3s %s\n", "(failed)", ("engine returned " + std::to_string(outcome.rc)).c_str(), "",
+                path.c_str());
+    return;
+  }
+  std::string enc = memberValue(outcome.json, "encrypted") == "true" ? "yes" : "";
+  std::printf("%-16s %-44s %-3s %s\n", memberValue(outcome.json, "typeID").c_str(),
+              memberValue(outcome.json, "type").c_str(), enc.c_str(), path.c_str());
+}
+
+int scanAll(Engine& engine, const Options& options, const std::vector<std::string>& files) {
+  int jobs = options.jobs > 0 ? options.jobs : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  jobs = std::min({jobs, kMaxJobs, std::max(1, static_cast<int>(files.size()))});
+
+  std::vector<Outcome> outcomes(files.size());
+  std::mutex mutex;
+  std::condition_variable ready;
+  std::atomic<std::size_t> next{0};
+  std::vector<std::thread> workers;
+  for (int j = 0; j < jobs; ++j)
+    workers.emplace_back([&] {
+      for (std::size_t i; (i = next.fetch_add(1)) < files.size();) {
+        unsigned int status = 0;
+        const char* json = nullptr;
+        Outcome outcome;
+        outcome.rc = engine.scan(files[i].c_str(), &status, &json);
+        if (json) outcome.json = engine.take(json);
+        outcome.done = true;
+        std::lock_guard<std::mutex> lock(mutex);
+        outcomes[i] = std::move(outcome);
+        ready.notify_one();
+      }
+    });
+
+  if (options.table) std::printf("%-16s %-44s %-3s %s\n", "TYPE", "MIME TYPE", "ENC", "PATH");
+  const bool progress = ::isatty(STDERR_FILENO) && files.size() > 50;
+  const auto start = std::chrono::steady_clock::now();
+  std::map<std::string, int> summary;
+  int failed = 0;
+  // Results are printed in the order of the file list as they complete.
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    Outcome outcome;
+    {
+      std::unique_lock<std::mutex> lock(mutex);
+      ready.wait(lock, [&] { return outcomes[i].done; });
+      outcome = std::move(outcomes[i]);
+    }
+    printResult(options, files[i], outcome);
+    if (outcome.rc != 0) ++failed;
+    ++summary[outcome.rc == 0 ? memberValue(outcome.json, "typeID") : "(failed)"];
+    if (progress && (i % 50 == 0 || i + 1 == files.size())) {
+      std::fflush(stdout);
+      std::fprintf(stderr, "\r%zu/%zu files", i + 1, files.size());
+    }
+  }
+  for (auto& w : workers) w.join();
+  std::fflush(stdout);
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  if (progress) std::fprintf(stderr, "\r");
+  std::fprintf(stderr, "%zu files in %.2f s with %d threads", files.size(), seconds, jobs);
+  if (failed) std::fprintf(stderr, ", %d failed", failed);
+  std::fprintf(stderr, "\n");
+  for (const auto& [type, count] : summary) std::fprintf(stderr, "  %-20s %d\n", type.c_str(), count);
+  return failed ? 1 : 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string homeOption;
-  bool info = false;
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i];
-    if (arg == "--home" && i + 1 < argc) {
-      homeOption = argv[++i];
-    } else if (arg == "--info") {
-      info = true;
-    } else if (arg == "-h" || arg == "--help") {
-      usage(stdout);
-      return 0;
-    } else {
-      usage(stderr);
-      return 2;
-    }
+  Options options;
+  if (argc > 1 && (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0)) {
+    usage(stdout);
+    return 0;
   }
-  if (!info) {
+  if (!parseArgs(argc, argv, options)) {
     usage(stderr);
     return 2;
   }
+  // Paths are made absolute before the host moves into the engine home.
+  int missing = 0;
+  std::vector<std::string> files = collectFiles(options, missing);
 
-  std::string home = findHome(homeOption);
+  std::string home = findHome(options.home);
   if (home.empty()) {
     std::fprintf(stderr, "kpl-filetype: no engine home found; use --home or set KPL_HOME\n");
     return 2;
@@ -126,21 +359,14 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  unsigned int version = 0, type = 0;
-  engine.getInterfaceVersion(&version);
-  engine.getEngineType(&type);
-  const char* name = nullptr;
-  engine.getProductName(&name);
-  const char *first = nullptr, *second = nullptr, *third = nullptr;
-  uint64_t fourth = 0;
-  engine.getDefinitionInfo(&first, &second, &third, &fourth);
-  std::printf("product:            %s\n", engine.take(name).c_str());
-  std::printf("interface version:  %u\n", version);
-  std::printf("engine type:        %u\n", type);
-  std::string d1 = engine.take(first), d2 = engine.take(second), d3 = engine.take(third);
-  std::printf("definitions:        %s %s %s %llu\n", d1.c_str(), d2.c_str(), d3.c_str(),
-              static_cast<unsigned long long>(fourth));
-  std::printf("home:               %s\n", home.c_str());
+  int rc = 0;
+  if (options.info) printInfo(engine, home);
+  if (options.groups) {
+    const char* json = nullptr;
+    engine.getFileTypeGroup(&json);
+    std::printf("%s\n", engine.take(json).c_str());
+  }
+  if (!options.paths.empty()) rc = scanAll(engine, options, files);
   engine.deinit();
-  return 0;
+  return rc != 0 || missing != 0 ? 1 : 0;
 }

@@ -1,0 +1,174 @@
+#include "detect/regexp_table.h"
+
+#include <cctype>
+#include <cstdio>
+
+#include "common/limits.h"
+#include "detect/file_type_catalogue.h"
+
+namespace kpl {
+
+RegexpTable regexpTable;
+
+namespace {
+
+constexpr auto kSyntax = std::regex::ECMAScript | std::regex::icase;
+
+// The group-reference form of a template: "%<subject>:$<group>".
+const std::regex& referenceForm() {
+  static const std::regex form(R"(%([0-9]+):\$([0-9]+))", kSyntax);
+  return form;
+}
+
+void reportRegexError(int code, const std::string& message) {
+  std::printf("EXCEPTION: %s : %d\n%s\n", message.c_str(), code, regexErrorName(code));
+  std::fflush(stdout);
+}
+
+// libstdc++ matches by backtracking with recursion that grows with the
+// subject; a bound keeps a long libmagic answer from exhausting a host
+// thread's stack. Real answers are far shorter.
+std::string boundedSubject(const char* text) {
+  std::string s = text ? text : "";
+  if (s.size() > limits::kMaxMappingSubjectBytes) s.resize(limits::kMaxMappingSubjectBytes);
+  return s;
+}
+
+// Every run of slashes becomes one comma; the list is lower case.
+std::string extensionList(const std::string& list) {
+  std::string out;
+  out.reserve(list.size());
+  for (std::size_t i = 0; i < list.size(); ++i) {
+    if (list[i] == '/') {
+      if (i == 0 || list[i - 1] != '/') out.push_back(',');
+    } else {
+      out.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(list[i]))));
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+const char* regexErrorName(int code) {
+  switch (code) {
+    case 0: return "error_collate";
+    case 1: return "error_ctype";
+    case 2: return "error_escape";
+    case 3: return "error_backref";
+    case 4: return "error_brack";
+    case 5: return "error_paren";
+    case 6: return "error_brace";
+    case 7: return "error_badbrace";
+    case 8: return "error_range";
+    case 9: return "error_space";
+    case 10: return "error_badrepeat";
+    case 11: return "error_complexity";
+    case 12: return "error_stack";
+    default: return "something happened. or didn't";
+  }
+}
+
+RegexpTable::Template RegexpTable::parseTemplate(const std::string& text) {
+  Template t;
+  std::smatch m;
+  if (std::regex_match(text, m, referenceForm())) {
+    // Digits beyond any real subject or group count simply fail later.
+    auto number = [](const std::string& digits) {
+      return digits.size() > 9 ? static_cast<unsigned long>(-1) : std::stoul(digits);
+    };
+    t.isReference = true;
+    t.subject = number(m[1].str());
+    t.group = number(m[2].str());
+  } else {
+    t.literal = text;
+  }
+  return t;
+}
+
+int RegexpTable::init() {
+  std::vector<TypeMatch> rows;
+  for (const RegexpRowSpec& spec : regexpTableRows()) {
+    TypeMatch row;
+    row.extensionPattern = spec.extensionPattern;
+    row.signatureDescriptionPattern = spec.signatureDescriptionPattern;
+    row.mimePattern = spec.mimePattern;
+    row.magicPattern = spec.magicPattern;
+    row.typeTemplate = spec.typeTemplate;
+    row.mimeTemplate = spec.mimeTemplate;
+    row.descriptionTemplate =
+        spec.descriptionTemplate.fromCatalogue ? describe(spec.descriptionTemplate.value) : spec.descriptionTemplate.value;
+    row.extensions = spec.extensions;
+    rows.push_back(std::move(row));
+  }
+  initWith(rows);
+  return 0;
+}
+
+void RegexpTable::initWith(const std::vector<TypeMatch>& rows) {
+  rows_ = rows;
+  compiled_.clear();
+  compiled_.resize(rows_.size());
+  for (std::size_t i = 0; i < rows_.size(); ++i) {
+    const TypeMatch& row = rows_[i];
+    const std::string* patterns[4] = {&row.extensionPattern, &row.signatureDescriptionPattern, &row.mimePattern,
+                                      &row.magicPattern};
+    for (int p = 0; p < 4; ++p) {
+      try {
+        compiled_[i].patterns[p] = std::regex(*patterns[p], kSyntax);
+      } catch (const std::regex_error& e) {
+        compiled_[i].errors[p] = PatternError{e.code(), e.what()};
+      }
+    }
+    compiled_[i].templates[0] = parseTemplate(row.typeTemplate);
+    compiled_[i].templates[1] = parseTemplate(row.mimeTemplate);
+    compiled_[i].templates[2] = parseTemplate(row.descriptionTemplate);
+  }
+}
+
+int RegexpTable::check(const char* signatureExtension, const char* signatureDescription, const char* magicMime,
+                       const char* magicDescription, std::string& typeId, std::string& mime,
+                       std::string& description, std::string& extensions) const {
+  const std::string subjects[4] = {boundedSubject(signatureExtension), boundedSubject(signatureDescription),
+                                   boundedSubject(magicMime), boundedSubject(magicDescription)};
+  try {
+    for (std::size_t i = 0; i < compiled_.size(); ++i) {
+      const Compiled& row = compiled_[i];
+      std::smatch matches[4];
+      bool matched = true;
+      for (int p = 0; p < 4 && matched; ++p) {
+        if (row.errors[p]) {
+          reportRegexError(row.errors[p]->code, row.errors[p]->message);
+          return 1;
+        }
+        matched = std::regex_match(subjects[p], matches[p], row.patterns[p]);
+      }
+      if (!matched) continue;
+
+      // The winning row: fill all three templates before writing any.
+      std::string filled[3];
+      for (int t = 0; t < 3; ++t) {
+        const Template& tpl = row.templates[t];
+        if (!tpl.isReference) {
+          filled[t] = tpl.literal;
+          continue;
+        }
+        if (tpl.subject < 1 || tpl.subject > 4) return 1;
+        const std::smatch& m = matches[tpl.subject - 1];
+        if (tpl.group >= m.size()) return 1;
+        filled[t] = m[tpl.group].matched ? m[tpl.group].str() : std::string();
+      }
+      typeId = filled[0];
+      mime = filled[1];
+      description = filled[2];
+      const std::string& field = rows_[i].extensions;
+      extensions = extensionList(field == "*" ? subjects[0] : field.empty() ? typeId : field);
+      return 0;
+    }
+  } catch (const std::regex_error& e) {
+    reportRegexError(e.code(), e.what());
+  }
+  return 1;
+}
+
+}  // namespace kpl

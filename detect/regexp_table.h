@@ -1,0 +1,102 @@
+// Maps the four raw answers for a file that no analyzer recognised (the
+// signature library's extension and file-type texts, libmagic's MIME type
+// and description) to a detection record, through an ordered table of
+// regular expressions: the first row whose four patterns all match the
+// whole of their subjects wins.
+#pragma once
+
+#include <array>
+#include <optional>
+#include <regex>
+#include <string>
+#include <vector>
+
+namespace kpl {
+
+// One row: four patterns and four output templates.
+struct TypeMatch {
+  std::string extensionPattern;
+  std::string signatureDescriptionPattern;
+  std::string mimePattern;
+  std::string magicPattern;
+  std::string typeTemplate;
+  std::string mimeTemplate;
+  std::string descriptionTemplate;
+  std::string extensions;  // literal list, "" (from the type identifier) or "*" (the signature extension)
+};
+
+// A description template in the row data: a literal or template, or the
+// catalogue's description of a type identifier.
+struct DescriptionSpec {
+  DescriptionSpec(const char* text) : value(text) {}  // NOLINT: rows read best without a wrapper
+  const char* value;
+  bool fromCatalogue = false;
+};
+inline DescriptionSpec catalogue(const char* typeId) {
+  DescriptionSpec spec(typeId);
+  spec.fromCatalogue = true;
+  return spec;
+}
+
+struct RegexpRowSpec {
+  const char* extensionPattern;
+  const char* signatureDescriptionPattern;
+  const char* mimePattern;
+  const char* magicPattern;
+  const char* typeTemplate;
+  const char* mimeTemplate;
+  DescriptionSpec descriptionTemplate;
+  const char* extensions;
+};
+const std::vector<RegexpRowSpec>& regexpTableRows();
+
+class RegexpTable {
+ public:
+  RegexpTable() = default;
+
+  // Builds the 79 rows (needs the catalogue, which is static data) and
+  // compiles every pattern once. Returns 0.
+  int init();
+  // Builds the table from given rows; for tests of the matching rules.
+  void initWith(const std::vector<TypeMatch>& rows);
+
+  // 0 when a row matched and its templates could be filled: the four
+  // outputs are written. 1 otherwise, outputs untouched (except that a
+  // regular-expression error reported after some were written leaves them).
+  int check(const char* signatureExtension, const char* signatureDescription, const char* magicMime,
+            const char* magicDescription, std::string& typeId, std::string& mime, std::string& description,
+            std::string& extensions) const;
+
+  const std::vector<TypeMatch>& rows() const { return rows_; }
+
+ private:
+  // A template, parsed once: a literal, or a reference to capture group
+  // `group` of subject `subject` (1..4).
+  struct Template {
+    bool isReference = false;
+    unsigned long subject = 0;
+    unsigned long group = 0;
+    std::string literal;
+  };
+  struct PatternError {
+    std::regex_constants::error_type code;
+    std::string message;
+  };
+  struct Compiled {
+    std::array<std::regex, 4> patterns;
+    std::optional<PatternError> errors[4];  // a pattern that did not compile fails when tried
+    Template templates[3];
+  };
+
+  static Template parseTemplate(const std::string& text);
+
+  std::vector<TypeMatch> rows_;
+  std::vector<Compiled> compiled_;
+};
+
+extern RegexpTable regexpTable;
+
+// Name of a regular-expression error code, as the exception report prints it.
+const char* regexErrorName(int code);
+
+}  // namespace kpl

@@ -1,0 +1,140 @@
+#include "engine/scan.h"
+
+#include <sys/stat.h>
+
+#include <cstring>
+#include <vector>
+
+#include "common/limits.h"
+#include "detect/regexp_table.h"
+#include "engine/engine_state.h"
+#include "engine/result_json.h"
+#include "engine/scan_chain.h"
+#include "engine/string_store.h"
+
+namespace kpl {
+namespace {
+
+// Holds a slot's lock for one scope, so that every way out (a failed
+// libmagic answer, a refused file, an exception) releases it.
+class SlotLock {
+ public:
+  explicit SlotLock(pthread_mutex_t& mutex) : mutex_(mutex) { pthread_mutex_lock(&mutex_); }
+  ~SlotLock() { pthread_mutex_unlock(&mutex_); }
+  SlotLock(const SlotLock&) = delete;
+  SlotLock& operator=(const SlotLock&) = delete;
+
+ private:
+  pthread_mutex_t& mutex_;
+};
+
+// Extensions of Office Open XML packages: a package that reached libmagic
+// was not recognised as one, so the table must see it as the ZIP it is.
+bool isOfficeOpenXmlExtension(const std::string& ext) {
+  static const char* const kExtensions[] = {"DOCX", "DOCM", "DOTX", "DOTM", "PPTX", "PPTM",
+                                            "PPSX", "XLSX", "XLAM", "XLSM", "XLSB"};
+  for (const char* e : kExtensions)
+    if (ext == e) return true;
+  return false;
+}
+
+struct RawAnswers {
+  std::string magicDescription;
+  std::string magicMime;
+  std::string signatureDescription;
+  std::string signatureExtension;
+};
+
+// Reads a text the signature library wrote, never past the buffer.
+std::string bufferText(const char* buffer, std::size_t size) { return std::string(buffer, ::strnlen(buffer, size)); }
+
+// Asks the slot's libmagic handles and signature library. False when an
+// answer is missing or the library refuses the file.
+bool askLibmagicAndSignatures(int slot, const std::string& path, RawAnswers& answers) {
+  SlotLock lock(m_scanLock[slot]);
+  const char* description = magic_file(myt[slot], path.c_str());
+  if (description == nullptr) return false;
+  answers.magicDescription = description;
+  const char* mime = magic_file(myt_mime[slot], path.c_str());
+  if (mime == nullptr) return false;
+  answers.magicMime = mime;
+
+  if (path.find('\\') != std::string::npos) return true;  // never handed to the library
+  std::vector<char> pathCopy(path.begin(), path.end());
+  pathCopy.push_back('\0');
+  trid& library = trd[slot];
+  if (library.SubmitFileA(pathCopy.data()) == 0) return false;
+  if (library.Analyze() == 0) return false;
+
+  char buffer[1024] = {};
+  int count = library.GetInfo(1, 0, buffer);
+  if (count > limits::kMaxSignatureResults) count = limits::kMaxSignatureResults;
+  int bestPoints = 0;
+  // From the last result to the first: with equal points the
+  // higher-numbered result, met first, stays.
+  for (int i = count; i >= 1; --i) {
+    buffer[0] = '\0';
+    library.GetInfo(2, i, buffer);
+    std::string fileType = bufferText(buffer, sizeof(buffer));
+    buffer[0] = '\0';
+    library.GetInfo(3, i, buffer);
+    std::string extension = bufferText(buffer, sizeof(buffer));
+    buffer[0] = '\0';
+    int points = library.GetInfo(4, i, buffer);
+    if (points > bestPoints || (answers.signatureDescription.empty() && answers.signatureExtension.empty())) {
+      bestPoints = points;
+      answers.signatureDescription = fileType;
+      answers.signatureExtension = extension;
+    }
+  }
+  return true;
+}
+
+bool detectInSlot(int slot, const std::string& path, DetectionRecord& record) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return false;
+  const uint64_t size = static_cast<uint64_t>(st.st_size);
+
+  for (const ChainStep& step : scanChain())
+    if (step.run != nullptr && step.run(path, size, record)) return true;
+
+  RawAnswers answers;
+  if (!askLibmagicAndSignatures(slot, path, answers)) return false;
+
+  if (isOfficeOpenXmlExtension(answers.signatureExtension)) {
+    answers.signatureExtension = "ZIP";
+    answers.signatureDescription = "ZIP archive";
+  } else if (answers.signatureExtension == "XEX/EXE") {
+    // An Atari executable that reached libmagic was not confirmed by its
+    // own probe: the signature library's guess is not trusted.
+    answers.signatureExtension = "data";
+    answers.magicDescription = "data";
+  }
+  if (regexpTable.check(answers.signatureExtension.c_str(), answers.signatureDescription.c_str(),
+                        answers.magicMime.c_str(), answers.magicDescription.c_str(), record.typeId, record.mime,
+                        record.description, record.extensions) != 0)
+    return false;
+  // The post-classification rules (adjustFileTypeDetection) correct the
+  // record here once they are built.
+  return true;
+}
+
+}  // namespace
+
+bool detect(const std::string& path, DetectionRecord& record) { return detectInSlot(getThreadIndex(), path, record); }
+
+int scanFile(const char* path, unsigned int* status, const char** resultJson) {
+  const int slot = getThreadIndex();
+  if (status) *status = 1;
+  if (resultJson) *resultJson = nullptr;
+  if (path == nullptr) return 1;
+  DetectionRecord record;
+  if (!detectInSlot(slot, path, record)) return 1;
+  std::string json = createOutputJson(record.typeId, record.mime, record.description, record.extensions,
+                                      record.encrypted, {});
+  const char* registered = addString(json.c_str());
+  if (resultJson) *resultJson = registered;
+  return 0;
+}
+
+}  // namespace kpl
