@@ -3,12 +3,9 @@
 #include <sys/stat.h>
 
 #include "common/common_utils.h"
-<<<<<<< HEAD
 #include "detect/fallback_signatures.h"
-=======
 #include "detect/file_type_groups.h"
 #include "detect/regexp_table.h"
->>>>>>> main
 
 namespace kpl {
 
