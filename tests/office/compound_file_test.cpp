@@ -334,15 +334,5 @@ TEST(RBTree, StaysBalancedAndFindsEveryName) {
   EXPECT_EQ(tree.lookupNode(tooLong, 33), nullptr);
 }
 
-TEST(OLEUtil, Chars2ShortsWidensAndZeroFills) {
-  short out[6] = {9, 9, 9, 9, 9, 9};
-  OLEUtil::chars2Shorts("\x05\xFF" "ab", 4, out, 6);
-  EXPECT_EQ(out[0], 5);
-  EXPECT_EQ(out[1], 255);
-  EXPECT_EQ(out[3], 'b');
-  EXPECT_EQ(out[4], 0);
-  EXPECT_EQ(out[5], 0);
-}
-
 }  // namespace
 }  // namespace kpl

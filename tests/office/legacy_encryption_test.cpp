@@ -158,13 +158,5 @@ TEST(PowerPointEncryption, TruncatedStreamsNeverReadPastTheirEnd) {
   }
 }
 
-TEST(LegacyEncryption, DefaultPasswordConstants) {
-  EXPECT_EQ(Excel2003::defaultPass.size(), 30u);
-  EXPECT_EQ(PowerPoint2003::defaultPass.size(), 42u);
-  EXPECT_EQ(PowerPoint2003::documentedDefaultPass.size(), 42u);
-  EXPECT_EQ(Excel2003::documentedDefaultPass[0], 'V');
-  EXPECT_EQ(Excel2003::documentedDefaultPass[1], 0);
-}
-
 }  // namespace
 }  // namespace kpl
