@@ -5,12 +5,11 @@
 // CryptoAPI) is run with the default password: if it verifies, the file
 // counts as not encrypted. Nothing is decrypted beyond the verifier.
 //
-// Two spellings of each default are checked. The format documentation
-// gives "VelvetSweatshop" (Excel, [MS-OFFCRYPTO] 2.3.6) and
-// "/01Hannes Ruescher/01" (PowerPoint, 2.4.2.3), which real files use; the
-// requirements this engine was built from name "MarbleFoxGlider" and
-// "/07Copper Windmill/07". A verifier accepting either means "not
-// encrypted".
+// Two defaults are checked for each application: the documented one,
+// "VelvetSweatshop" (Excel, [MS-OFFCRYPTO] 2.3.6) and
+// "/01Hannes Ruescher/01" (PowerPoint, 2.4.2.3), which real files use, and
+// the engine's own constants "MarbleFoxGlider" and "/07Copper Windmill/07".
+// A verifier accepting either means "not encrypted".
 #pragma once
 
 #include <array>
