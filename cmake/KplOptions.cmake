@@ -2,6 +2,11 @@
 add_library(kpl_warnings INTERFACE)
 target_compile_options(kpl_warnings INTERFACE -Wall -Wextra -Werror)
 
+if(KPL_FUZZ)
+  # Fuzz targets run instrumented; the whole tree shares the sanitizers.
+  set(KPL_SANITIZE ON CACHE BOOL "" FORCE)
+endif()
+
 if(KPL_SANITIZE)
   # Applied to everything so that the tests, the stand-in signature library
   # and the engine share one instrumented runtime.
@@ -13,6 +18,13 @@ if(KPL_FUZZ)
   if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
     message(FATAL_ERROR "KPL_FUZZ needs clang (libFuzzer)")
   endif()
-  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
-  add_link_options(-fsanitize=address,undefined)
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
+
+# Shared libraries must resolve every symbol themselves, except in sanitizer
+# builds, where the instrumented runtime lives in the executable.
+if(KPL_SANITIZE)
+  set(KPL_NO_UNDEFINED "")
+else()
+  set(KPL_NO_UNDEFINED "-Wl,--no-undefined")
 endif()

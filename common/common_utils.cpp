@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
@@ -48,6 +49,38 @@ void CommonUtils::replaceSpaceInPath(std::string& path) {
     escaped.push_back(c);
   }
   path.swap(escaped);
+}
+
+std::istream& CommonUtils::safeGetline(std::istream& in, std::string& line, std::size_t maxLength) {
+  using Traits = std::istream::traits_type;
+  line.clear();
+  // The sentry refuses a stream already failed or at its end and skips no
+  // blanks; the buffer is then read directly, one character at a time.
+  std::istream::sentry guard(in, true);
+  if (!guard) return in;
+  std::streambuf* buffer = in.rdbuf();
+  for (;;) {
+    const Traits::int_type c = buffer->sbumpc();
+    if (Traits::eq_int_type(c, Traits::eof())) {
+      if (line.empty()) in.setstate(std::ios::eofbit);
+      return in;
+    }
+    const char ch = Traits::to_char_type(c);
+    if (ch == '\n') return in;
+    if (ch == '\r') {
+      if (Traits::eq_int_type(buffer->sgetc(), Traits::to_int_type('\n'))) buffer->sbumpc();
+      return in;
+    }
+    if (line.size() >= maxLength) {
+      in.setstate(std::ios::failbit);
+      return in;
+    }
+    line.push_back(ch);
+  }
+}
+
+void CommonUtils::removeSpace(std::string& text) {
+  text.erase(std::remove(text.begin(), text.end(), ' '), text.end());
 }
 
 namespace {

@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <istream>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,18 @@ class CommonUtils {
   // The same, appending exactly the bytes the program wrote to out. Returns
   // whether the program could be started.
   static bool executeCommandAndGetOutputChar(const std::vector<std::string>& argv, std::vector<char>& out);
+
+  // Reads one line ending in a line feed, a carriage return, or a carriage
+  // return and line feed (taken as one end), whichever the file uses; the end
+  // is not stored. At end of file with nothing read it sets eofbit. A line
+  // that would grow past maxLength characters sets failbit instead, with the
+  // first maxLength characters in line: untrusted text may hold no line end
+  // at all, and the caller decides how long a line may be.
+  static std::istream& safeGetline(std::istream& in, std::string& line,
+                                   std::size_t maxLength = std::string::npos);
+
+  // Removes every space character (0x20); tabs and other blanks stay.
+  static void removeSpace(std::string& text);
 
   // The runner behind both, with explicit limits and the outcome.
   static RunResult runProgram(const std::vector<std::string>& argv, std::vector<char>& out,

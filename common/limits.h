@@ -34,6 +34,48 @@ inline constexpr std::size_t kMaxCfbStorageSearch = 4096;
 // Window1) stand among the first few dozen of a real workbook.
 inline constexpr std::size_t kMaxBiffRecordWalk = std::size_t{1} << 16;
 
+// ---- Image and container probes -----------------------------------------
+// PNG chunks walked before the first IDAT. Encoders put a handful of
+// ancillary chunks there; past this many the file is taken as a PNG with a
+// broken chunk structure rather than walked to its end 12 bytes at a time.
+inline constexpr uint32_t kMaxPngChunksBeforeImageData = 65536;
+// ASF header objects walked looking for the codec list; real files carry
+// about ten. Past this many the header counts as having no codec list.
+inline constexpr uint32_t kMaxAsfHeaderObjects = 4096;
+// Codec list entries examined; real files have one per stream (at most 127).
+inline constexpr uint32_t kMaxAsfCodecEntries = 1024;
+
+// ---- Audio probes ----------------------------------------------------------
+// Where the MPEG audio scan may still look for its first frame or ID3v2 tag;
+// past this offset a byte that starts nothing ends the scan.
+inline constexpr uint64_t kMp3SyncSearchWindow = 1024;
+// How far past the end of the last frame a junk byte may lie before the
+// scan gives up; past the search window frames must follow each other
+// directly.
+inline constexpr uint64_t kMp3MaxJunkBetweenFrames = 15;
+// Valid frames, each within the tolerated junk of the last, that make a
+// stream MPEG audio; the scan stops there.
+inline constexpr int kMp3RequiredFrames = 11;
+
+// ---- AutoCAD, Atari, PST -------------------------------------------------
+// A text DXF line longer than this is not a DXF line; gathering stops.
+inline constexpr std::size_t kDxfMaxLineLength = 1024;
+// Lines and bytes of a text DXF header read while looking for $ACADVER or
+// the end of the HEADER section. Real headers are a few thousand lines.
+inline constexpr int kDxfMaxHeaderLines = 65536;
+inline constexpr uint64_t kDxfMaxHeaderBytes = 4u * 1024u * 1024u;
+// Segments after the first that the Atari load-file walk follows.
+inline constexpr int kAtariMaxSegments = 5;
+
+// ---- Settings files and configuration JSON ---------------------------------
+// Settings files are a few hundred bytes; only this much of one is read, so
+// a huge file (or a wrong path) cannot make the host allocate wildly.
+inline constexpr std::size_t kMaxSettingsFileBytes = 1024u * 1024u;
+// Configuration input handed over by the host; longer input is not parsed.
+inline constexpr std::size_t kMaxConfigInputBytes = 4u * 1024u * 1024u;
+// Options nested under "feature" options deeper than this are not written.
+inline constexpr int kMaxConfigFeatureDepth = 32;
+
 }  // namespace kpl::limits
 
 namespace kpl::limits {

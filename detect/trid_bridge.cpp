@@ -1,5 +1,7 @@
 #include "detect/trid_bridge.h"
 
+#include "common/byte_reader.h"
+
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -9,8 +11,6 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <mutex>
 #include <vector>
 
@@ -46,7 +46,7 @@ std::string privateDirectory() {
   return g_privateDir;
 }
 
-bool writeAll(int fd, const std::vector<char>& bytes) {
+bool writeAll(int fd, const std::vector<uint8_t>& bytes) {
   std::size_t done = 0;
   while (done < bytes.size()) {
     ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
@@ -86,10 +86,9 @@ int trid::Init(int slot) {
     release();  // a second Init replaces the instance instead of leaking it
     copyName_ = "lib." + std::to_string(slot);
 
-    std::ifstream source(kLibraryFile, std::ios::binary);
-    if (!source) return 0;
-    std::vector<char> bytes((std::istreambuf_iterator<char>(source)), std::istreambuf_iterator<char>());
-    if (bytes.empty()) return 0;
+    InputFile source(kLibraryFile);
+    std::vector<uint8_t> bytes = source.read(0, static_cast<std::size_t>(source.size()));
+    if (bytes.empty() || bytes.size() != source.size()) return 0;
 
     if (g_placement == CopyPlacement::InMemory) {
       int fd = ::memfd_create(copyName_.c_str(), MFD_CLOEXEC);

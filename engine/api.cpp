@@ -1,15 +1,23 @@
-// Every export of kpl_engine.so, in one place. Each is a thin wrapper that
+// Every export of kpl_engine.so, in one place (those taking C++ host objects
+// are declared in kpl_engine_config.h). Each is a thin wrapper that
 // runs its work inside one catch-all: no exception ever crosses into the
 // host. An exception (only allocation failure or a failed lock can raise
 // one here) turns into the function's failure value: 1 for a status, null
 // for a pointer.
 #include "kpl_engine.h"
+#include "kpl_engine_config.h"
 
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <cwchar>
+#include <optional>
+#include <string>
 
+#include "config/engine_properties.h"
+#include "config/json_util.h"
+#include "config/settings_file.h"
+#include "config/string_util.h"
 #include "detect/file_type_groups.h"
 #include "engine/engine_state.h"
 #include "engine/scan.h"
@@ -207,4 +215,154 @@ int64_t getTimeSinceEpochInMs(int year, int month, int day, int hour, int minute
   tm.tm_min = minute;
   tm.tm_sec = second;
   return static_cast<int64_t>(::timegm(&tm)) * 1000;
+}
+
+// ---- Settings files, engine properties, configuration JSON ----------------
+// Host services; the scan path never calls them. Strings go out registered
+// with addString, like every other engine string.
+
+namespace {
+
+template <typename F>
+bool guardedBool(F&& body) noexcept {
+  try {
+    return body();
+  } catch (...) {
+    return false;
+  }
+}
+
+const char* handOut(const std::optional<std::string>& text) {
+  return text ? kpl::addString(text->c_str()) : nullptr;
+}
+
+}  // namespace
+
+const char* trim(const char* text) {
+  return guardedPointer([&]() -> const char* {
+    if (text == nullptr) return nullptr;
+    std::string cleaned = kpl::StringUtil::trim(text);
+    return cleaned.empty() ? nullptr : kpl::addString(cleaned.c_str());
+  });
+}
+
+const char* removeSpace(const char* text) {
+  return guardedPointer([&]() -> const char* {
+    if (text == nullptr || *text == '\0') return nullptr;
+    return kpl::addString(kpl::removeSpace(text).c_str());
+  });
+}
+
+const char* ensurePathEnding(const char* path) {
+  return guardedPointer([&]() -> const char* {
+    if (path == nullptr || *path == '\0') return nullptr;
+    return kpl::addString(kpl::ensurePathEnding(path).c_str());
+  });
+}
+
+const char* readSettingFromConfig(const char* filePath, const char* section, const char* key) {
+  return guardedPointer([&]() -> const char* {
+    if (filePath == nullptr || section == nullptr || key == nullptr) return nullptr;
+    return handOut(kpl::readSettingFromConfig(filePath, section, key));
+  });
+}
+
+const char* getKPLSettingStr(const char* section, const char* key) {
+  return guardedPointer([&]() -> const char* {
+    if (section == nullptr || key == nullptr) return nullptr;
+    return handOut(kpl::getKPLSettingStr(section, key));
+  });
+}
+
+const char* getEngineConfig(const char* section, const char* key, int mode) {
+  return guardedPointer([&]() -> const char* {
+    if (section == nullptr || key == nullptr) return nullptr;
+    return handOut(kpl::getEngineConfig(section, key, mode));
+  });
+}
+
+bool getBoolValue(const char* value, bool defaultValue) {
+  return kpl::getBoolValue(value != nullptr ? value : "", defaultValue);
+}
+
+bool getEngineConfigFromMap(const kpl::SettingsMap* map, const char* key, const char** out) {
+  return guardedBool([&] {
+    if (map == nullptr || key == nullptr || out == nullptr) return false;
+    auto value = kpl::getEngineConfigFromMap(*map, key);
+    if (!value) return false;
+    *out = kpl::addString(value->c_str());
+    return true;
+  });
+}
+
+bool getEngineConfigMix(const char* section, const kpl::SettingsMap* overrides, const char* key, void* out,
+                        int isString, bool defaultBool) {
+  return guardedBool([&] {
+    if (key == nullptr || out == nullptr) return false;
+    const bool fromOverrides = overrides != nullptr && !overrides->empty();
+    if (!fromOverrides && section == nullptr) return false;
+    auto value = kpl::getEngineConfigMix(section != nullptr ? section : "", overrides, key);
+    if (isString != 0) {
+      if (value) *static_cast<const char**>(out) = kpl::addString(value->c_str());
+    } else {
+      *static_cast<bool*>(out) = kpl::getBoolValue(value.value_or(std::string()), defaultBool);
+    }
+    return value.has_value();
+  });
+}
+
+int createBasicSupportedProperties(kpl::PropertyMap* map) {
+  return guarded([&] {
+    if (map == nullptr) return kpl::kPropertyBadValue;
+    kpl::createBasicSupportedProperties(*map);
+    return kpl::kPropertyOk;
+  });
+}
+
+int getEngineProperties(const kpl::PropertyMap* map, const char* name, const char** out) {
+  return guarded([&] {
+    if (map == nullptr || name == nullptr || out == nullptr) return kpl::kPropertyBadValue;
+    std::string text;
+    int status = kpl::getEngineProperties(*map, name, text);
+    if (status == kpl::kPropertyOk) *out = kpl::addString(text.c_str());
+    return status;
+  });
+}
+
+int validateAndSetPropertyToMap(kpl::PropertyMap* map, const char* name, const char* value, int honourReadOnly) {
+  return guarded([&] {
+    if (map == nullptr || name == nullptr || value == nullptr) return kpl::kPropertyBadValue;
+    return kpl::validateAndSetPropertyToMap(*map, name, value, honourReadOnly != 0);
+  });
+}
+
+int adjustConfig(kpl::EngineSchema* schema) {
+  return guarded([&] {
+    if (schema == nullptr) return kpl::kPropertyBadValue;
+    kpl::adjustConfig(*schema);
+    return 0;
+  });
+}
+
+bool parseInputJSON(const char* input, const kpl::EngineSchema* schema, kpl::SettingsMap* settings,
+                    const char** tempDir) {
+  return guardedBool([&] {
+    if (input == nullptr || schema == nullptr || settings == nullptr) return false;
+    auto parsed = kpl::parseInputJSON(input, *schema, *settings);
+    if (!parsed) return false;
+    if (tempDir != nullptr) *tempDir = handOut(parsed->tempDir);
+    return true;
+  });
+}
+
+bool convertJSON(const char* input, const kpl::EngineSchema* schema, const char** schemaJson,
+                 const char** configJson, const char** error) {
+  return guardedBool([&] {
+    if (schema == nullptr || schemaJson == nullptr || configJson == nullptr || error == nullptr) return false;
+    kpl::ConvertedConfig converted = kpl::convertJSON(input != nullptr ? input : "", *schema);
+    *schemaJson = kpl::addString(converted.schemaJson.c_str());
+    if (converted.ok) *configJson = kpl::addString(converted.configJson.c_str());
+    else *error = kpl::addString(std::string(kpl::kInputParseError).c_str());
+    return converted.ok;
+  });
 }

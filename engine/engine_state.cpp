@@ -6,6 +6,7 @@
 #include "detect/fallback_signatures.h"
 #include "detect/file_type_groups.h"
 #include "detect/regexp_table.h"
+#include "media/autocad_util.h"
 
 namespace kpl {
 
@@ -80,6 +81,7 @@ int initEngine() {
 
   CURRENT_THREAD_INDEX.store(0);
   fillExtensionRules();
+  AutoCADUtil::init();
   return 0;
 }
 

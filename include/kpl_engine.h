@@ -30,6 +30,9 @@
 #include <stddef.h>
 #include <stdint.h>
 #include <wchar.h>
+#ifndef __cplusplus
+#include <stdbool.h>
+#endif
 
 #if defined(KPL_ENGINE_BUILD)
 #define KPL_API __attribute__((visibility("default")))
@@ -111,6 +114,36 @@ KPL_API char* getCharConst(const wchar_t* text);
 KPL_API wchar_t* getWCharConst(const char* text);
 /* UTC calendar time (month 1..12, full year) as milliseconds since 1970. */
 KPL_API int64_t getTimeSinceEpochInMs(int year, int month, int day, int hour, int minute, int second);
+
+/* ---- Settings files -------------------------------------------------------
+   Services for the host; the engine itself reads no settings. Each function
+   returning const char* hands out an engine-owned copy (give it back with
+   freeString()) or NULL. The exports that take the host's maps and schema
+   objects are C++ only and are declared in kpl_engine_config.h. */
+
+/* text without the spaces, double quotes, tabs, CRs and LFs at its ends;
+   NULL for NULL or when nothing is left. */
+KPL_API const char* trim(const char* text);
+/* text without any space character (0x20); NULL for NULL or "". */
+KPL_API const char* removeSpace(const char* text);
+/* path with a trailing "/"; NULL for NULL or "". */
+KPL_API const char* ensurePathEnding(const char* path);
+/* The value of key=value in [section] of an INI file. Keys written above the
+   first section header count for every section; the first occurrence wins;
+   blanks anywhere in key lines are ignored, and an empty value counts as
+   absent. NULL when absent or the file cannot be read. */
+KPL_API const char* readSettingFromConfig(const char* filePath, const char* section, const char* key);
+/* readSettingFromConfig() on /var/lib/kplhome/kplConfig.ini. */
+KPL_API const char* getKPLSettingStr(const char* section, const char* key);
+/* A setting from the working directory's INI files, first found wins.
+   mode 1: [section] of kplConfig.ini, then of kplDSConfig.ini.
+   Any other mode: [engine] of kplConfig.ini, then [section] of
+   kplConfig_engine.ini, then getKPLSettingStr(section, key). */
+KPL_API const char* getEngineConfig(const char* section, const char* key, int mode);
+/* With defaultValue false: true only for "1" and "true". With defaultValue
+   true: false only for "0" and "false". Case matters; NULL gives the
+   default. */
+KPL_API bool getBoolValue(const char* value, bool defaultValue);
 
 #ifdef __cplusplus
 }

@@ -1,10 +1,12 @@
 #!/bin/sh
 # Fails unless the library's defined dynamic symbols are exactly the
-# functions the public header declares with KPL_API.
+# functions the public headers declare with KPL_API.
+# Usage: check_exports.sh LIBRARY HEADER...
 set -eu
 lib="$1"
-header="$2"
-expected=$(grep -o '^KPL_API [^(]*(' "$header" | sed 's/($//; s/.*[ *]//' | sort -u)
+shift
+header="$*"
+expected=$(cat "$@" | grep -o '^KPL_API [^(]*(' | sed 's/($//; s/.*[ *]//' | sort -u)
 actual=$(nm -D --defined-only "$lib" | awk '{print $NF}' | sed 's/@.*//' | sort -u)
 if [ "$expected" != "$actual" ]; then
   echo "exported symbols differ from $header:"

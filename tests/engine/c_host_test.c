@@ -26,6 +26,7 @@ int main(int argc, char** argv) {
 
   CHECK(argc == 2);
   lib = dlopen(argv[1], RTLD_NOW | RTLD_LOCAL);
+  if (lib == NULL) fprintf(stderr, "%s\n", dlerror());
   CHECK(lib != NULL);
   *(void**)&getInterfaceVersionFn = dlsym(lib, "getInterfaceVersion");
   *(void**)&getProductNameFn = dlsym(lib, "getProductName");
