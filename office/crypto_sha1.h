@@ -9,7 +9,9 @@ namespace kpl {
 
 class CSHA1 {
  public:
-  enum REPORT_TYPE { REPORT_HEX = 0, REPORT_DIGIT = 1, REPORT_HEX_SHORT = 2 };
+  // A fixed underlying type: a host may pass any number, and "any other
+  // type gives false" must hold for it.
+  enum REPORT_TYPE : int { REPORT_HEX = 0, REPORT_DIGIT = 1, REPORT_HEX_SHORT = 2 };
 
   CSHA1();
   ~CSHA1();
