@@ -12,7 +12,7 @@ const std::vector<ChainStep>& scanChain() {
   static const std::vector<ChainStep> steps = {
     // no  name                      step
     {  1, "archive ignore marker",   &chainStepArchiveIgnore },
-    {  2, "compound document",       nullptr },
+    {  2, "compound document",       &chainStepOle },
     {  3, "OpenDocument",            nullptr },
     {  4, "Office Open XML",         nullptr },
     {  5, "archive",                 &chainStepArchive },
