@@ -15,10 +15,11 @@
 namespace kpl {
 namespace {
 
-const std::string kGif = std::string("GIF89a\x01\x00\x01\x00\x80\x00\x00\xff\xff\xff\x00\x00\x00", 19) +
-                         std::string("!\xf9\x04\x01\x00\x00\x00\x00,\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02"
-                                     "D\x01\x00;",
-                                     27);
+// A 1x1 GIF: header, palette, graphic control, image descriptor and data.
+const unsigned char kGifBytes[] = {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0x80, 0, 0, 0xff, 0xff, 0xff,
+                                   0, 0, 0, '!', 0xf9, 4, 1, 0, 0, 0, 0, ',', 0, 0, 0, 0,
+                                   1, 0, 1, 0, 0, 2, 2, 'D', 1, 0, ';'};
+const std::string kGif(reinterpret_cast<const char*>(kGifBytes), sizeof(kGifBytes));
 
 std::string randomBytes(std::size_t n, unsigned seed) {
   std::string s(n, '\0');
