@@ -16,6 +16,24 @@ inline constexpr std::size_t kMaxExtractOutputBytes = 64u * 1024u * 1024u;
 // killed and what arrived so far is returned).
 inline constexpr std::chrono::milliseconds kExtractTimeout{30000};
 
+// ---- Compound (OLE2) files ----------------------------------------------
+// Table sizes come from header counts; a file may claim anything. These
+// bound what one open may allocate whatever the file says (a real file of
+// 8 GiB with 512-byte sectors has 2^24 sectors).
+inline constexpr std::size_t kMaxCfbSatEntries = std::size_t{1} << 24;
+// Directory entries of one file (131072 entries are 16 MiB of directory;
+// real documents and installer packages hold a few thousand at most).
+inline constexpr std::size_t kMaxCfbDirectoryEntries = std::size_t{1} << 17;
+// Sub-storages one depth-first name search may open. Each one rebuilds a
+// name index, so the search is quadratic in the worst case without a cap.
+inline constexpr std::size_t kMaxCfbStorageSearch = 4096;
+
+// ---- Legacy Office records ----------------------------------------------
+// BIFF records one search of a workbook stream may step over. The records
+// the classifier looks for (BOF, Template, FilePass before the first
+// Window1) stand among the first few dozen of a real workbook.
+inline constexpr std::size_t kMaxBiffRecordWalk = std::size_t{1} << 16;
+
 // ---- Image and container probes -----------------------------------------
 // PNG chunks walked before the first IDAT. Encoders put a handful of
 // ancillary chunks there; past this many the file is taken as a PNG with a
@@ -57,6 +75,24 @@ inline constexpr std::size_t kMaxSettingsFileBytes = 1024u * 1024u;
 inline constexpr std::size_t kMaxConfigInputBytes = 4u * 1024u * 1024u;
 // Options nested under "feature" options deeper than this are not written.
 inline constexpr int kMaxConfigFeatureDepth = 32;
+
+// ---- Archives and executables -------------------------------------------
+// Records stepped over when the ZIP end record is sought from the start of
+// the file. A ZIP without ZIP64 holds at most 65,535 entries, each with a
+// local and a central header; a walk longer than this is not over a ZIP.
+inline constexpr uint32_t kZipTopWalkMaxRecords = 1u << 20;
+// PE resource tree. Real trees are three levels deep (type, name, language)
+// with a few thousand entries; hostile ones may overlap directories so that
+// a small file names millions of distinct ones. Exceeding any of these
+// makes the tree unreadable, like a loop does.
+inline constexpr uint32_t kPeResourceMaxDepth = 8;
+inline constexpr uint32_t kPeResourceMaxDirectories = 8192;
+inline constexpr uint32_t kPeResourceMaxEntries = 65536;
+// UTF-16 code units of all resource names of one tree together.
+inline constexpr uint64_t kPeResourceMaxNameUnits = 1u << 20;
+// Sectors of a raw 2352-byte CD image whose headers are checked. A CD holds
+// under 400,000 of them; a larger file of that layout is not a CD image.
+inline constexpr uint64_t kRawCdMaxSectors = 2000000;
 
 }  // namespace kpl::limits
 

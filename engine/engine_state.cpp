@@ -2,7 +2,9 @@
 
 #include <sys/stat.h>
 
+#include "archive/archive_fta_utils.h"
 #include "common/common_utils.h"
+#include "detect/fallback_signatures.h"
 #include "detect/file_type_groups.h"
 #include "detect/regexp_table.h"
 #include "media/autocad_util.h"
@@ -75,10 +77,14 @@ int initEngine() {
   ::chmod((currentDir + "7za").c_str(), 0755);
 
   initFileTypeGroup();
+  initISOVecSignatures();
+  initFallBackSignatures();
 
   CURRENT_THREAD_INDEX.store(0);
   fillExtensionRules();
   AutoCADUtil::init();
+  // The archive tables come last, after the AutoCAD tables.
+  ArchiveFTAUtils::init();
   return 0;
 }
 

@@ -11,11 +11,11 @@ namespace kpl {
 const std::vector<ChainStep>& scanChain() {
   static const std::vector<ChainStep> steps = {
     // no  name                      step
-    {  1, "archive ignore marker",   nullptr },
-    {  2, "compound document",       nullptr },
+    {  1, "archive ignore marker",   &chainStepArchiveIgnore },
+    {  2, "compound document",       &chainStepOle },
     {  3, "OpenDocument",            nullptr },
     {  4, "Office Open XML",         nullptr },
-    {  5, "archive",                 nullptr },
+    {  5, "archive",                 &chainStepArchive },
     {  6, "PDF",                     nullptr },
     {  7, "image",                   &chainStepImage },
     {  8, "subtitle",                &chainStepSubtitle },

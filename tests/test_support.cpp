@@ -49,6 +49,29 @@ std::string readFile(const std::string& path) {
   return out.str();
 }
 
+std::string scanJson(const std::string& path) {
+  unsigned int status = 0;
+  const char* json = nullptr;
+  if (::scan(path.c_str(), &status, &json) != 0 || json == nullptr) return "scan failed";
+  std::string copy = json;
+  ::freeString(&json);
+  return copy;
+}
+
+std::string jsonMember(const std::string& json, const std::string& name) {
+  const std::string key = "\"" + name + "\":";
+  std::size_t at = json.find(key);
+  if (at == std::string::npos) return std::string();
+  at += key.size();
+  if (at < json.size() && json[at] == '"') {
+    ++at;
+    std::size_t end = at;
+    while (end < json.size() && json[end] != '"') end += json[end] == '\\' ? 2 : 1;
+    return json.substr(at, end - at);
+  }
+  return json.substr(at, json.find_first_of(",}", at) - at);
+}
+
 int ensureEngineStarted() {
   static std::once_flag once;
   static int status = 1;

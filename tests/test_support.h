@@ -31,6 +31,11 @@ class TempDir {
 bool fileExists(const std::string& path);
 std::string readFile(const std::string& path);
 
+// Scans a path through the exported scan; "scan failed" where it returns 1.
+std::string scanJson(const std::string& path);
+// The value of a string or literal member of a result JSON ("" if absent).
+std::string jsonMember(const std::string& json, const std::string& name);
+
 // Starts the engine once per process in the engine home (ASSERTs inside
 // the caller are not possible here; returns init's status).
 int ensureEngineStarted();

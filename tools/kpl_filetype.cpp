@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "kpl_engine.h"
+#include "kpl_engine_config.h"
 
 namespace fs = std::filesystem;
 
@@ -42,6 +43,11 @@ struct Engine {
   decltype(&::getFileTypeGroup) getFileTypeGroup = nullptr;
   decltype(&::getLastError) getLastError = nullptr;
   decltype(&::freeString) freeString = nullptr;
+  decltype(&::createBasicSupportedProperties) createBasicSupportedProperties = nullptr;
+  decltype(&::getEngineProperties) getEngineProperties = nullptr;
+  decltype(&::validateAndSetPropertyToMap) validateAndSetPropertyToMap = nullptr;
+  decltype(&::adjustConfig) adjustConfig = nullptr;
+  decltype(&::convertJSON) convertJSON = nullptr;
 
   template <typename T>
   bool resolve(T& fn, const char* name) {
@@ -60,7 +66,11 @@ struct Engine {
            resolve(getInterfaceVersion, "getInterfaceVersion") && resolve(getEngineType, "getEngineType") &&
            resolve(getProductName, "getProductName") && resolve(getDefinitionInfo, "getDefinitionInfo") &&
            resolve(getFileTypeGroup, "getFileTypeGroup") && resolve(getLastError, "getLastError") &&
-           resolve(freeString, "freeString");
+           resolve(freeString, "freeString") &&
+           resolve(createBasicSupportedProperties, "createBasicSupportedProperties") &&
+           resolve(getEngineProperties, "getEngineProperties") &&
+           resolve(validateAndSetPropertyToMap, "validateAndSetPropertyToMap") &&
+           resolve(adjustConfig, "adjustConfig") && resolve(convertJSON, "convertJSON");
   }
 
   // Copies an engine string and gives it back.
@@ -75,6 +85,10 @@ struct Options {
   std::string home;
   bool info = false;
   bool groups = false;
+  bool properties = false;
+  std::vector<std::string> propertyAssignments;  // NAME=VALUE
+  bool config = false;
+  std::string configInput;  // a file, or "-" for standard input
   bool table = false;
   bool recursive = true;
   int jobs = 0;
@@ -197,6 +211,10 @@ void usage(FILE* out) {
                "  --home DIR     engine home (default: $KPL_HOME, else the home installed beside this program)\n"
                "  --info         print the engine's identification answers\n"
                "  --groups       print the type groups JSON\n"
+               "  --properties [NAME=VALUE]...\n"
+               "                 print the engine properties (after setting the given values)\n"
+               "  --config FILE  print the schema JSON and the configuration JSON the engine makes\n"
+               "                 of FILE (configuration JSON or an \"[engine]\" text; - reads stdin)\n"
                "  -h, --help     this text\n"
                "\n"
                "Output: one JSON object per line, {\"path\":...} followed by the engine's members;\n"
@@ -220,6 +238,13 @@ bool parseArgs(int argc, char** argv, Options& options) {
       options.info = true;
     } else if (arg == "--groups") {
       options.groups = true;
+    } else if (arg == "--properties") {
+      options.properties = true;
+      while (i + 1 < argc && std::strchr(argv[i + 1], '=') != nullptr && argv[i + 1][0] != '-')
+        options.propertyAssignments.push_back(argv[++i]);
+    } else if (arg == "--config" && i + 1 < argc) {
+      options.config = true;
+      options.configInput = argv[++i];
     } else if (arg == "--") {
       for (++i; i < argc; ++i) options.paths.push_back(argv[i]);
     } else if (!arg.empty() && arg[0] == '-') {
@@ -228,7 +253,7 @@ bool parseArgs(int argc, char** argv, Options& options) {
       options.paths.push_back(arg);
     }
   }
-  return options.info || options.groups || !options.paths.empty();
+  return options.info || options.groups || options.properties || options.config || !options.paths.empty();
 }
 
 void printInfo(Engine& engine, const std::string& home) {
@@ -265,6 +290,68 @@ void printResult(const Options& options, const std::string& path, const Outcome&
   std::string enc = memberValue(outcome.json, "encrypted") == "true" ? "yes" : "";
   std::printf("%-16s %-44s %-3s %s\n", memberValue(outcome.json, "typeID").c_str(),
               memberValue(outcome.json, "type").c_str(), enc.c_str(), path.c_str());
+}
+
+// Shows the engine properties, after applying NAME=VALUE assignments as a
+// host would. Returns 1 when an assignment was refused.
+int printProperties(Engine& engine, const Options& options) {
+  kpl::PropertyMap properties;
+  engine.createBasicSupportedProperties(&properties);
+  int rc = 0;
+  for (const std::string& assignment : options.propertyAssignments) {
+    std::string name = assignment.substr(0, assignment.find('='));
+    std::string value = assignment.substr(assignment.find('=') + 1);
+    int status = engine.validateAndSetPropertyToMap(&properties, name.c_str(), value.c_str(), 1);
+    if (status != 0) {
+      std::fprintf(stderr, "kpl-filetype: %s: %s\n", assignment.c_str(),
+                   status == 55 ? "no such property" : "value not accepted");
+      rc = 1;
+    }
+  }
+  const char* json = nullptr;
+  engine.getEngineProperties(&properties, "", &json);
+  std::printf("%s\n", engine.take(json).c_str());
+  return rc;
+}
+
+// The schema this host offers its users: the engine's known options.
+kpl::EngineSchema hostSchema() {
+  kpl::EngineSchema schema;
+  schema.id = "kpl_3_filetype";
+  schema.displayName = "FileType";
+  schema.version = 1.0f;
+  for (const char* name : {"deep_scan", "extract_archive"}) schema.configs.emplace_back(name, 0, "bool", "");
+  kpl::ValidConfig level("heuristic_scan", 0, "select", "");
+  level.strValues = {"0", "1", "2", "3"};
+  schema.configs.push_back(level);
+  for (const char* name : {"max_file_size", "max_scan_size", "max_extract_depth"})
+    schema.configs.emplace_back(name, 0, "number", "");
+  return schema;
+}
+
+int printConfig(Engine& engine, const std::string& input) {
+  std::string text;
+  FILE* in = input == "-" ? stdin : std::fopen(input.c_str(), "rb");
+  if (in == nullptr) {
+    std::fprintf(stderr, "kpl-filetype: cannot read %s\n", input.c_str());
+    return 2;
+  }
+  char chunk[4096];
+  for (std::size_t n; (n = std::fread(chunk, 1, sizeof(chunk), in)) > 0;) text.append(chunk, n);
+  if (in != stdin) std::fclose(in);
+
+  kpl::EngineSchema schema = hostSchema();
+  engine.adjustConfig(&schema);
+  const char *schemaJson = nullptr, *configJson = nullptr, *error = nullptr;
+  bool ok = engine.convertJSON(text.c_str(), &schema, &schemaJson, &configJson, &error);
+  std::string schemaText = engine.take(schemaJson), configText = engine.take(configJson);
+  std::string errorText = engine.take(error);
+  if (!ok) {
+    std::fprintf(stderr, "kpl-filetype: %s\n", errorText.c_str());
+    return 1;
+  }
+  std::printf("%s\n%s\n", schemaText.c_str(), configText.c_str());
+  return 0;
 }
 
 int scanAll(Engine& engine, const Options& options, const std::vector<std::string>& files) {
@@ -366,7 +453,9 @@ int main(int argc, char** argv) {
     engine.getFileTypeGroup(&json);
     std::printf("%s\n", engine.take(json).c_str());
   }
-  if (!options.paths.empty()) rc = scanAll(engine, options, files);
+  if (options.properties) rc = std::max(rc, printProperties(engine, options));
+  if (options.config) rc = std::max(rc, printConfig(engine, options.configInput));
+  if (!options.paths.empty()) rc = std::max(rc, scanAll(engine, options, files));
   engine.deinit();
   return rc != 0 || missing != 0 ? 1 : 0;
 }

@@ -1,0 +1,120 @@
+// Self-extracting executables. A self-extractor is a PE image with the
+// archive either appended after its last section (the overlay: RAR, 7-Zip
+// and ZIP stubs) or stored as a raw-data resource (cabinet-based
+// installers). Stubs differ in how they pad: RAR stubs put the archive right
+// at the overlay start, 7-Zip and ZIP stubs may leave some bytes first.
+#include <algorithm>
+#include <cstring>
+
+#include "archive/archive_fta_utils.h"
+#include "archive/pe_file_parser.h"
+#include "archive/zip_archive.h"
+#include "common/byte_reader.h"
+
+namespace kpl {
+
+namespace {
+
+constexpr uint64_t kPeOffsetAt = 60;
+constexpr uint64_t kCoffHeaderLen = 24;
+constexpr uint64_t kSectionHeaderLen = 40;
+constexpr uint8_t kPeSignature[4] = {'P', 'E', 0, 0};
+constexpr uint8_t kRar5Marker[8] = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x01, 0x00};
+constexpr uint8_t kRar4Marker[7] = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00};
+constexpr uint8_t k7zSignature[6] = {0x37, 0x7A, 0xBC, 0xAF, 0x27, 0x1C};
+// How far into the overlay the 7-Zip signature and the first ZIP local
+// header are looked for.
+constexpr std::size_t k7zSearchLen = 1029;
+constexpr std::size_t kZipSearchPositions = 1024;
+constexpr uint32_t kRcDataType = 10;
+
+uint64_t sizeOf(const long long& fileSize) { return fileSize > 0 ? static_cast<uint64_t>(fileSize) : 0; }
+
+}  // namespace
+
+bool ArchiveFTAUtils::checkIsSfxArchive(const InputFile& file, const long long& fileSize) {
+  const uint64_t size = sizeOf(fileSize);
+  uint8_t peOffsetBytes[4] = {};
+  if (!file.readExact(kPeOffsetAt, peOffsetBytes, 4)) return false;
+  const uint64_t peOffset = loadU32LE(peOffsetBytes);
+  uint8_t coff[kCoffHeaderLen] = {};
+  if (!inBounds(size, peOffset, kCoffHeaderLen) || !file.readExact(peOffset, coff, sizeof coff)) return false;
+  if (std::memcmp(coff, kPeSignature, 4) != 0) return false;
+
+  const uint64_t sectionCount = loadU16LE(coff + 6);
+  if (sectionCount == 0) return false;
+  const uint64_t lastSection = peOffset + kCoffHeaderLen + loadU16LE(coff + 20) + (sectionCount - 1) * kSectionHeaderLen;
+  uint8_t section[kSectionHeaderLen] = {};
+  if (!inBounds(size, lastSection, kSectionHeaderLen) || !file.readExact(lastSection, section, sizeof section))
+    return false;
+  // Pointer to raw data + size of raw data, 32-bit like the fields.
+  const uint32_t overlayStart = loadU32LE(section + 20) + loadU32LE(section + 16);
+  if (overlayStart >= size) return false;
+  return isWinRarSfx(file, overlayStart, fileSize) || is7zSfx(file, overlayStart, fileSize) ||
+         isZipSfx(file, overlayStart, fileSize);
+}
+
+bool ArchiveFTAUtils::isWinRarSfx(const InputFile& file, uint32_t overlayStart, const long long& fileSize) {
+  (void)fileSize;
+  uint8_t marker[8] = {};
+  file.readAt(overlayStart, marker, sizeof marker);
+  return std::memcmp(marker, kRar5Marker, sizeof kRar5Marker) == 0 ||
+         std::memcmp(marker, kRar4Marker, sizeof kRar4Marker) == 0;
+}
+
+bool ArchiveFTAUtils::is7zSfx(const InputFile& file, uint32_t overlayStart, const long long& fileSize) {
+  const uint64_t size = sizeOf(fileSize);
+  if (overlayStart >= size) return false;
+  const std::size_t n = static_cast<std::size_t>(std::min<uint64_t>(size - overlayStart, k7zSearchLen));
+  std::vector<uint8_t> bytes = file.read(overlayStart, n);
+  if (bytes.size() < sizeof k7zSignature) return false;
+  return std::search(bytes.begin(), bytes.end(), std::begin(k7zSignature), std::end(k7zSignature)) != bytes.end();
+}
+
+bool ArchiveFTAUtils::isZipSfx(const InputFile& file, uint32_t overlayStart, const long long& fileSize) {
+  const uint64_t size = sizeOf(fileSize);
+  uint8_t end[4] = {};
+  if (size >= 22) file.readAt(size - 22, end, 4);
+
+  if (std::memcmp(end, ZipArchive::endCentralDirSig, 4) != 0) {
+    // An archive with a comment (or no end record at all): look for the
+    // first local header near the overlay start instead.
+    if (overlayStart >= size) return false;
+    std::vector<uint8_t> bytes = file.read(overlayStart, kZipSearchPositions + 3);
+    for (std::size_t i = 0; i < kZipSearchPositions; ++i) {
+      if (i + 4 > bytes.size()) return false;
+      if (std::memcmp(bytes.data() + i, ZipArchive::localFileHeaderSig, 4) == 0) return true;
+    }
+    return false;
+  }
+
+  // No comment: follow the end record to the first central entry and its
+  // local header, neither of which may lie in the executable part.
+  uint8_t cdOffsetBytes[4] = {};
+  if (!file.readExact(size - 6, cdOffsetBytes, 4)) return false;
+  const uint64_t cdOffset = loadU32LE(cdOffsetBytes);
+  if (cdOffset < overlayStart || !inBounds(size, cdOffset, ZipArchive::centralDirHeaderLen)) return false;
+  uint8_t central[ZipArchive::centralDirHeaderLen] = {};
+  if (!file.readExact(cdOffset, central, sizeof central)) return false;
+  if (std::memcmp(central, ZipArchive::centralDirHeaderSig, 4) != 0) return false;
+  const uint64_t localOffset = loadU32LE(central + 42);
+  if (localOffset < overlayStart || !inBounds(size, localOffset, 4)) return false;
+  uint8_t local[4] = {};
+  return file.readExact(localOffset, local, 4) && std::memcmp(local, ZipArchive::localFileHeaderSig, 4) == 0;
+}
+
+bool ArchiveFTAUtils::checkPErsrc(const InputFile& file, const long long& fileSize) {
+  const uint64_t size = sizeOf(fileSize);
+  PEFileParser parser(file, size);
+  for (const PEFileParser::DataRepresentStructure& resource : parser.getListResourceObjects()) {
+    if (resource.typeId != kRcDataType) continue;
+    // The first raw-data resource too close to the end settles it.
+    if (size < 4 || resource.fileOffset >= size - 4) return false;
+    uint8_t head[4] = {};
+    if (!file.readExact(resource.fileOffset, head, 4)) return false;
+    if (std::memcmp(head, "MSCF", 4) == 0 || std::memcmp(head, "ISc(", 4) == 0) return true;
+  }
+  return false;
+}
+
+}  // namespace kpl

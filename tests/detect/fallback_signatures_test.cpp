@@ -1,0 +1,101 @@
+// Fallback signatures and the shared byte probes.
+#include "detect/fallback_signatures.h"
+
+#include <gtest/gtest.h>
+
+#include "detect/file_type_catalogue.h"
+#include "test_support.h"
+
+namespace kpl {
+namespace {
+
+class FallbackSignatures : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    initFallBackSignatures();
+    initISOVecSignatures();
+  }
+
+  // A compound-file signature, zeros up to 512 and then `at512`.
+  std::string file(const std::vector<uint8_t>& at512, bool signature = true) {
+    std::vector<uint8_t> bytes(512, 0);
+    if (signature) bytes = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+    bytes.resize(512, 0);
+    bytes.insert(bytes.end(), at512.begin(), at512.end());
+    bytes.resize(bytes.size() + 16, 0);
+    return dir_.write("f" + std::to_string(++count_), bytes);
+  }
+
+  std::string fallback(const std::string& path) {
+    std::string t = "X", m = "X", d = "X", e = "X";
+    findMagicSignatureFallback(path, 0, t, m, d, e);
+    return t + "|" + m + "|" + d + "|" + e;
+  }
+
+  test::TempDir dir_;
+  int count_ = 0;
+};
+
+TEST_F(FallbackSignatures, PatternTextTokens) {
+  const FileSignature s("0xFD 0xff,0x1, zz 0x1FF 0x10000 0xxx 0x 7", 3, "T", "m", "d", "e", 0);
+  EXPECT_EQ(s.bytes, (std::vector<uint8_t>{0xFD, 0xFF, 0x01, 0xFF, 0x07}));
+  const std::vector<FileSignature>& rows = fallBackSignatures.at("MSOFFICE");
+  ASSERT_EQ(rows.size(), 29u);
+  EXPECT_EQ(rows.front().bytes.size(), 8u);
+  EXPECT_EQ(rows.back().bytes, (std::vector<uint8_t>{0xFD, 0xFF, 0xFF, 0xFF, 0x00, 0x04, 0x00, 0x00, 0x00}));
+  for (std::size_t i = 1; i + 1 < rows.size(); ++i) EXPECT_EQ(rows[i].description, describe(rows[i].typeId));
+  ASSERT_EQ(isoSignatures.size(), 3u);
+  EXPECT_EQ(isoSignatures[2].offset, 36865u);
+}
+
+TEST_F(FallbackSignatures, RowsDecideInOrder) {
+  EXPECT_EQ(fallback(file({0xEC, 0xA5, 0xC1, 0x00})),
+            "DOC|application/msword|" + describe("DOC") + "|doc");
+  EXPECT_EQ(fallback(file({0xFD, 0xFF, 0xFF, 0xFF, 0x02, 0x00})),
+            "XLS|application/vnd.ms-excel|" + describe("XLS") + "|xls,xla");
+  EXPECT_EQ(fallback(file({0xFD, 0xFF, 0xFF, 0xFF, 0x02, 0x05})), "PUB|application/vnd.ms-office|" + describe("PUB") + "|pub");
+  EXPECT_EQ(fallback(file({0xFD, 0xFF, 0xFF, 0xFF, 0x00, 0x04, 0x00, 0x00, 0x00})),
+            "DB|application/CDFV2-unknown|Windows Thumbnail Database|db");
+  EXPECT_EQ(fallback(file({0xEC, 0xA5, 0xC1, 0x00}, false)), "X|X|X|X") << "no compound-file signature";
+  EXPECT_EQ(fallback(file({0x01, 0x02})), "X|X|X|X");
+  EXPECT_EQ(fallback(dir_.path() + "/missing"), "X|X|X|X");
+}
+
+TEST_F(FallbackSignatures, IsoSignatureNeedsTheWholePattern) {
+  for (std::size_t size : {32773u, 32774u}) {
+    std::string bytes(size, '\0');
+    bytes.replace(32769, std::min<std::size_t>(5, size - 32769), std::string("CD001").substr(0, size - 32769));
+    const InputFile f(dir_.write("iso" + std::to_string(size), bytes));
+    const FileSignature& s = isoSignatures.front();
+    EXPECT_EQ(checkBytesMatch(f, s.bytes.data(), 5, s.offset), size == 32774u ? 1u : 0u) << size;
+  }
+  const InputFile f(dir_.write("small", std::string(10, 'a')));
+  const std::vector<uint8_t> long51(51, 'a');
+  EXPECT_EQ(checkBytesMatch(f, long51.data(), 51, 0), 100u);
+  EXPECT_EQ(checkBytesMatch(f, long51.data(), 10, 0), 1u);
+  EXPECT_EQ(checkBytesMatch(f, long51.data(), 1, 0xFFFFFFFF), 0u);
+}
+
+TEST_F(FallbackSignatures, SharedByteProbes) {
+  const std::string path = dir_.write("ten", std::string("0123456789"));
+  unsigned char buffer[20] = {};
+  EXPECT_FALSE(readArbitraryBytesOfFile(path, 10, 20, buffer, false));
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), 10), "0123456789");
+  unsigned char tail[4] = {};
+  EXPECT_FALSE(readArbitraryBytesOfFile(path, 10, 3, tail, false));
+  EXPECT_STREQ(reinterpret_cast<char*>(tail), "789");
+  EXPECT_TRUE(readArbitraryBytesOfFile(dir_.path() + "/missing", 10, 3, tail, true));
+
+  const unsigned char data[] = "aaab</svg>";
+  EXPECT_EQ(checkBytesMatchWithoutStaticOffset(data, 10, reinterpret_cast<const unsigned char*>("aab"), 3), 1u);
+  EXPECT_EQ(checkBytesMatchWithoutStaticOffset(data, 10, reinterpret_cast<const unsigned char*>("</svg>"), 6), 1u);
+  EXPECT_EQ(checkBytesMatchWithoutStaticOffset(data, 9, reinterpret_cast<const unsigned char*>("</svg>"), 6), 0u);
+  EXPECT_EQ(checkBytesMatchWithoutStaticOffset(data, 2, data, 3), 0u);
+
+  const unsigned char word[] = {0x01, 0xAB, 0xF0};
+  EXPECT_EQ(convertHexaBytesToStringWithBigEndian(word, 3), "01abf0");
+  EXPECT_EQ(convertHexaBytesToStringWithLittleEndian(word, 3), "f0ab01");
+}
+
+}  // namespace
+}  // namespace kpl

@@ -1,0 +1,156 @@
+// scan end to end in the engine home, and the result JSON it writes.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <map>
+#include <thread>
+
+#include "detect/file_type_groups.h"
+#include "engine/result_json.h"
+#include "kpl_engine.h"
+#include "test_support.h"
+#include "test_support_process.h"
+
+namespace kpl {
+namespace {
+
+// A 1x1 GIF: header, palette, graphic control, image descriptor and data.
+const unsigned char kGifBytes[] = {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0x80, 0, 0, 0xff, 0xff, 0xff,
+                                   0, 0, 0, '!', 0xf9, 4, 1, 0, 0, 0, 0, ',', 0, 0, 0, 0,
+                                   1, 0, 1, 0, 0, 2, 2, 'D', 1, 0, ';'};
+const std::string kGif(reinterpret_cast<const char*>(kGifBytes), sizeof(kGifBytes));
+
+std::string randomBytes(std::size_t n, unsigned seed) {
+  std::string s(n, '\0');
+  for (auto& c : s) {
+    seed = seed * 1103515245u + 12345u;
+    c = static_cast<char>(seed >> 16);
+  }
+  return s;
+}
+
+TEST(ResultJson, MembersInOrderWithGroupsAndEscaping) {
+  initFileTypeGroup();
+  EXPECT_EQ(createOutputJson("EXE_SFX", "application/x-dosexec", "Self-extracting Executable File", "exe", false, {}),
+            R"({"typeID":"EXE_SFX","type":"application/x-dosexec","groupIDs":["A","E"],"groupID":"E",)"
+            R"("description":"Self-extracting Executable File","extensions":"exe","encrypted":false})");
+  EXPECT_EQ(createOutputJson("DB", "application/octet-stream", "d", "", true, {"DB", "X"}),
+            R"({"typeID":"DB","type":"application/octet-stream","groupIDs":["O"],"groupID":"O",)"
+            R"("description":"d","extensions":"","encrypted":true,"type_ids":["DB","X"]})");
+  EXPECT_EQ(escapeJsonString("a\tb\"c\\d\n\r\b\f\x01\xc3\xa9"), "a\\tb\\\"c\\\\d\\n\\r\\b\\f\x01\xc3\xa9");
+}
+
+TEST(FileTypeGroups, TableAndJsonInvariants) {
+  map_TypeToGroupId.clear();
+  initFileTypeGroup();
+  EXPECT_EQ(map_TypeToGroupId.at("EXE_SFX"), (std::vector<std::string>{"A", "E"}));
+  EXPECT_EQ(map_TypeToGroupId.at("M4V"), (std::vector<std::string>{"M", "M"}));
+  EXPECT_EQ(map_TypeToGroupId.at(""), (std::vector<std::string>{"O"}));
+  for (const char* none : {"data", "ASF", "VSD-ENCRYPTED", "RSS"}) EXPECT_EQ(map_TypeToGroupId.count(none), 0u);
+  // Every "-ENCRYPTED" identifier but the Visio ones is an encrypted document.
+  for (const auto& [id, groups] : map_TypeToGroupId) {
+    if (id.find("-ENCRYPTED") != std::string::npos) {
+      EXPECT_EQ(groups, (std::vector<std::string>{"D_ENC"})) << id;
+    }
+  }
+  const std::string& json = cachedFileTypeGroupsJson();
+  EXPECT_EQ(json.rfind(R"({"A":{"types":[{"id":"7Z","description":"7-zip Compressed Archive","extensions":".7z"},)",
+                       0),
+            0u);
+  EXPECT_NE(json.find(R"({"id":"ARJ","description":"[BETA] ARJ Archive","extensions":".arj"})"), std::string::npos);
+  EXPECT_NE(json.find(R"("O":{"types":[{"id":"","description":"-","extensions":"-"},)"), std::string::npos);
+  EXPECT_NE(json.find(R"({"id":"ZLIB","description":"Zlib Compressed Data","extensions":""}],"description":"Other"}})"),
+            std::string::npos);
+  // The texts go out unescaped, so none may need escaping.
+  EXPECT_EQ(json.find('\\'), std::string::npos);
+  EXPECT_EQ(json.find(",]"), std::string::npos);
+  EXPECT_EQ(json.find(",}"), std::string::npos);
+}
+
+TEST(Scan, NamesFilesThatOnlyLibmagicAndTheLibraryKnow) {
+  ASSERT_EQ(test::ensureEngineStarted(), 0);
+  test::TempDir dir;
+  std::string text = test::scanJson(dir.write("notes.txt", std::string("just some plain words\n")));
+  EXPECT_EQ(test::jsonMember(text, "typeID"), "TXT");
+  EXPECT_EQ(test::jsonMember(text, "extensions"), "txt");
+  EXPECT_EQ(test::jsonMember(text, "groupID"), "T");
+
+  std::string data = test::scanJson(dir.write("noise.bin", randomBytes(4096, 7)));
+  EXPECT_EQ(test::jsonMember(data, "typeID"), "data");
+  EXPECT_EQ(test::jsonMember(data, "type"), "application/octet-stream");
+
+  // GIF is known to both answers: the library's extension names it.
+  EXPECT_EQ(test::jsonMember(test::scanJson(dir.write("pic.gif", kGif)), "typeID"), "GIF");
+  // A backslash in the path keeps the library out: libmagic alone gives data.
+  std::string slashed = test::scanJson(dir.write("back\\slash.gif", kGif));
+  EXPECT_EQ(test::jsonMember(slashed, "typeID"), "data");
+  EXPECT_EQ(test::jsonMember(slashed, "type"), "image/gif");
+}
+
+TEST(Scan, FailuresGiveOneAndNoJson) {
+  ASSERT_EQ(test::ensureEngineStarted(), 0);
+  unsigned int status = 7;
+  const char* json = "untouched";
+  EXPECT_EQ(scan(nullptr, &status, &json), 1);
+  EXPECT_EQ(status, 1u);
+  EXPECT_EQ(json, nullptr);
+  json = "untouched";
+  EXPECT_EQ(scan("/no/such/file", &status, &json), 1);
+  EXPECT_EQ(json, nullptr);
+  // A FIFO: libmagic names it without reading, the library refuses it.
+  test::TempDir dir;
+  std::string fifo = dir.path() + "/pipe";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_EQ(scan(fifo.c_str(), &status, &json), 1);
+  EXPECT_EQ(json, nullptr);
+}
+
+// An Office Open XML extension from the signature library reaches the table
+// as "ZIP": a home whose library names a marker "XLSX" shows it.
+TEST(Scan, OfficeOpenXmlAnswerIsSeenAsZip) {
+  test::TempDir home;
+  const std::string real = test::homeDir();
+  for (const char* f : {"kpl_engine.so", "libTrIDLib.so", "7za", "database/magic/magic.mgc"})
+    home.write(f, test::readFile(real + "/" + f));
+  home.write("database/trid/probe.trd",
+             std::string("def XLSX\n type Excel Microsoft Office Open XML Format document\n"
+                         " at 0 \"KPL-OOXML-PROBE\"\nend\n"));
+  std::string file = home.write("probe.bin", "KPL-OOXML-PROBE" + randomBytes(2000, 3));
+  int rc = test::runInChild([&] {
+    if (::chdir(home.path().c_str()) != 0 || init() != 0) return 2;
+    std::string json = test::scanJson(file);
+    // Row 78 with the rewritten extension; "xlsx" would mean no rewrite.
+    return test::jsonMember(json, "typeID") == "data" && test::jsonMember(json, "extensions") == "zip" ? 0 : 3;
+  });
+  EXPECT_EQ(rc, 0);
+}
+
+TEST(Scan, ManyThreadsGetTheSameAnswersAsOne) {
+  ASSERT_EQ(test::ensureEngineStarted(), 0);
+  test::TempDir dir;
+  std::vector<std::string> files = {
+      dir.write("a.txt", std::string("hello there\n")), dir.write("b.gif", kGif),
+      dir.write("c.bin", randomBytes(3000, 1)),        dir.write("d.html", std::string("<html><body>x</body></html>\n")),
+      dir.write("e.pdf", std::string("%PDF-1.4\n1 0 obj\n<<>>\nendobj\ntrailer\n<<>>\n%%EOF\n")),
+      test::fixturesDir() + "/media/png.png",          test::fixturesDir() + "/media/video.wmv"};
+  std::map<std::string, std::string> expected;
+  for (const auto& f : files) expected[f] = test::scanJson(f);
+
+  constexpr int kThreads = 64, kRounds = 6;
+  std::atomic<int> mismatches{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t)
+    threads.emplace_back([&, t] {
+      for (int r = 0; r < kRounds; ++r)
+        for (std::size_t i = 0; i < files.size(); ++i) {
+          const std::string& f = files[(i + t) % files.size()];
+          if (test::scanJson(f) != expected[f]) ++mismatches;
+        }
+    });
+  for (auto& th : threads) th.join();
+  EXPECT_EQ(mismatches, 0);
+}
+
+}  // namespace
+}  // namespace kpl

@@ -1,0 +1,211 @@
+// Builds small compound files for the tests: streams and storages under a
+// root, laid out as [MS-CFB] describes (FAT sectors first, then DIFAT,
+// directory, mini FAT, mini stream and large streams), so that single
+// fields can be patched afterwards to make a file broken in one way.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace kpl::test {
+
+class CfbBuilder {
+ public:
+  static constexpr uint32_t kFree = 0xFFFFFFFF, kEnd = 0xFFFFFFFE, kFatSect = 0xFFFFFFFD, kDifSect = 0xFFFFFFFC;
+
+  explicit CfbBuilder(int major = 3) : major_(major), ss_(major == 4 ? 4096 : 512) {
+    nodes_.push_back({u"Root Entry", 5, {}, -1, {}, {}});
+  }
+
+  int stream(const std::u16string& name, std::vector<uint8_t> data, int parent = 0) {
+    return add(name, 2, std::move(data), parent);
+  }
+  int stream(const std::string& name, std::vector<uint8_t> data, int parent = 0) {
+    return add(std::u16string(name.begin(), name.end()), 2, std::move(data), parent);
+  }
+  int storage(const std::string& name, int parent = 0) {
+    return add(std::u16string(name.begin(), name.end()), 1, {}, parent);
+  }
+  CfbBuilder& clsid(int node, const uint8_t* c16) {
+    std::memcpy(nodes_[node].clsid, c16, 16);
+    return *this;
+  }
+  // Pads the FAT to at least n sectors (more than 109 need a DIFAT sector).
+  CfbBuilder& fatSectors(int n) {
+    minFat_ = n;
+    return *this;
+  }
+
+  std::vector<uint8_t> build() {
+    const uint32_t perFat = ss_ / 4;
+    // Mini stream and mini FAT.
+    std::vector<uint8_t> mini;
+    std::vector<uint32_t> miniFat;
+    for (Node& n : nodes_) {
+      if (n.type != 2 || n.data.size() >= 4096 || n.data.empty()) continue;
+      const uint32_t count = static_cast<uint32_t>((n.data.size() + 63) / 64);
+      n.start = static_cast<uint32_t>(mini.size() / 64);
+      for (uint32_t i = 0; i < count; ++i) miniFat.push_back(i + 1 < count ? n.start + i + 1 : kEnd);
+      mini.insert(mini.end(), n.data.begin(), n.data.end());
+      mini.resize(static_cast<std::size_t>(n.start + count) * 64, 0);
+    }
+    // Content sectors in order: directory, mini FAT, mini stream, streams.
+    std::vector<std::vector<uint8_t>> blobs;
+    std::vector<std::vector<uint8_t>> dirPlaceholder(1);
+    const uint32_t dirSectors = static_cast<uint32_t>((nodes_.size() * 128 + ss_ - 1) / ss_);
+    std::vector<uint8_t> miniFatBytes;
+    for (uint32_t v : miniFat) put32(miniFatBytes, v);
+    uint32_t content = dirSectors;
+    const uint32_t miniFatSectors = sectorsOf(miniFatBytes.size());
+    content += miniFatSectors + sectorsOf(mini.size());
+    for (const Node& n : nodes_)
+      if (n.type == 2 && n.data.size() >= 4096) content += sectorsOf(n.data.size());
+    uint32_t fat = 1, difat = 0;
+    for (;; ++fat) {
+      difat = fat > 109 ? (fat - 109 + perFat - 2) / (perFat - 1) : 0;
+      if (fat >= static_cast<uint32_t>(minFat_) && fat * perFat >= fat + difat + content) break;
+    }
+    // Assign sector ids.
+    fatTable_.assign(fat * perFat, kFree);
+    for (uint32_t i = 0; i < fat; ++i) fatTable_[i] = kFatSect;
+    for (uint32_t i = 0; i < difat; ++i) fatTable_[fat + i] = kDifSect;
+    uint32_t next = fat + difat;
+    sectorData_.assign(next, std::vector<uint8_t>(ss_, 0));
+    dirStart_ = place(next, std::vector<uint8_t>(static_cast<std::size_t>(dirSectors) * ss_, 0));
+    const uint32_t miniFatStart = miniFatBytes.empty() ? kEnd : place(next, pad(miniFatBytes, 0xFF));
+    nodes_[0].start = mini.empty() ? kEnd : place(next, mini);
+    nodes_[0].data.resize(mini.size());
+    for (Node& n : nodes_)
+      if (n.type == 2 && n.data.size() >= 4096) n.start = place(next, n.data);
+      else if (n.type == 2 && n.data.empty()) n.start = kEnd;
+    // FAT and DIFAT sectors.
+    for (uint32_t i = 0; i < fat; ++i)
+      for (uint32_t k = 0; k < perFat; ++k) setU32(sectorData_[i], 4 * k, fatTable_[i * perFat + k]);
+    for (uint32_t d = 0; d < difat; ++d) {
+      std::vector<uint8_t>& s = sectorData_[fat + d];
+      for (uint32_t k = 0; k + 1 < perFat; ++k) {
+        const uint32_t index = 109 + d * (perFat - 1) + k;
+        setU32(s, 4 * k, index < fat ? index : kFree);
+      }
+      setU32(s, ss_ - 4, d + 1 < difat ? fat + d + 1 : kEnd);
+    }
+    // Directory with each storage's children as a balanced sibling tree.
+    for (std::size_t i = 0; i < nodes_.size(); ++i) nodes_[i].child = tree(nodes_[i].children, 0, nodes_[i].children.size());
+    std::vector<uint8_t> dir;
+    for (const Node& n : nodes_) appendEntry(dir, n);
+    dir.resize(static_cast<std::size_t>(dirSectors) * ss_, 0);
+    for (std::size_t k = nodes_.size(); k < dir.size() / 128; ++k)
+      for (int f : {0x44, 0x48, 0x4C}) setU32(dir, k * 128 + f, kFree);
+    for (uint32_t i = 0; i < dirSectors; ++i)
+      std::memcpy(sectorData_[dirStart_ + i].data(), dir.data() + static_cast<std::size_t>(i) * ss_, ss_);
+
+    std::vector<uint8_t> header(512, 0);
+    const uint8_t sig[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+    std::memcpy(header.data(), sig, 8);
+    setU16(header, 0x18, 0x3E);
+    setU16(header, 0x1A, static_cast<uint16_t>(major_));
+    setU16(header, 0x1C, 0xFFFE);
+    setU16(header, 0x1E, major_ == 4 ? 12 : 9);
+    setU16(header, 0x20, 6);
+    setU32(header, 0x28, major_ == 4 ? dirSectors : 0);
+    setU32(header, 0x2C, fat);
+    setU32(header, 0x30, dirStart_);
+    setU32(header, 0x38, 4096);
+    setU32(header, 0x3C, miniFatStart);
+    setU32(header, 0x40, miniFatSectors);
+    setU32(header, 0x44, difat ? fat : kEnd);
+    setU32(header, 0x48, difat);
+    for (uint32_t i = 0; i < 109; ++i) setU32(header, 0x4C + 4 * i, i < fat ? i : kFree);
+    header.resize(ss_, 0);
+    for (const auto& s : sectorData_) header.insert(header.end(), s.begin(), s.end());
+    return header;
+  }
+
+  uint32_t sectorSize() const { return ss_; }
+  std::size_t sectorOffset(uint32_t id) const { return static_cast<std::size_t>(ss_) * (id + 1); }
+  std::size_t dirEntryOffset(int id) const {
+    return sectorOffset(dirStart_ + static_cast<uint32_t>(id) * 128 / ss_) + (static_cast<uint32_t>(id) * 128) % ss_;
+  }
+  std::size_t fatEntryOffset(uint32_t sector) const { return sectorOffset(sector / (ss_ / 4)) + 4 * (sector % (ss_ / 4)); }
+  uint32_t startSector(int id) const { return nodes_[id].start; }
+
+  static void setU16(std::vector<uint8_t>& b, std::size_t at, uint16_t v) {
+    b[at] = static_cast<uint8_t>(v);
+    b[at + 1] = static_cast<uint8_t>(v >> 8);
+  }
+  static void setU32(std::vector<uint8_t>& b, std::size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
+  }
+  static void put32(std::vector<uint8_t>& b, uint32_t v) {
+    for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
+  }
+
+ private:
+  struct Node {
+    std::u16string name;
+    uint8_t type;
+    std::vector<uint8_t> data;
+    int parent;
+    uint8_t clsid[16];
+    std::vector<int> children;
+    uint32_t start = kEnd, left = kFree, right = kFree, child = kFree;
+  };
+
+  int add(const std::u16string& name, uint8_t type, std::vector<uint8_t> data, int parent) {
+    nodes_.push_back({name, type, std::move(data), parent, {}, {}});
+    const int id = static_cast<int>(nodes_.size() - 1);
+    nodes_[parent].children.push_back(id);
+    return id;
+  }
+  uint32_t sectorsOf(std::size_t bytes) const { return static_cast<uint32_t>((bytes + ss_ - 1) / ss_); }
+  std::vector<uint8_t> pad(std::vector<uint8_t> b, uint8_t fill) const {
+    b.resize(static_cast<std::size_t>(sectorsOf(b.size())) * ss_, fill);
+    return b;
+  }
+  uint32_t place(uint32_t& next, const std::vector<uint8_t>& bytes) {
+    const uint32_t count = sectorsOf(bytes.size()), start = next;
+    for (uint32_t i = 0; i < count; ++i) {
+      std::vector<uint8_t> s(ss_, 0);
+      const std::size_t from = static_cast<std::size_t>(i) * ss_;
+      std::memcpy(s.data(), bytes.data() + from, std::min<std::size_t>(ss_, bytes.size() - from));
+      sectorData_.push_back(s);
+      fatTable_[start + i] = i + 1 < count ? start + i + 1 : kEnd;
+    }
+    next += count;
+    return start;
+  }
+  uint32_t tree(const std::vector<int>& ids, std::size_t lo, std::size_t hi) {
+    if (lo >= hi) return kFree;
+    const std::size_t mid = (lo + hi) / 2;
+    Node& n = nodes_[ids[mid]];
+    n.left = tree(ids, lo, mid);
+    n.right = tree(ids, mid + 1, hi);
+    return static_cast<uint32_t>(ids[mid]);
+  }
+  void appendEntry(std::vector<uint8_t>& dir, const Node& n) const {
+    std::vector<uint8_t> e(128, 0);
+    for (std::size_t i = 0; i < n.name.size() && i < 31; ++i) setU16(e, 2 * i, static_cast<uint16_t>(n.name[i]));
+    setU16(e, 0x40, static_cast<uint16_t>((std::min<std::size_t>(n.name.size(), 31) + 1) * 2));
+    e[0x42] = n.type;
+    e[0x43] = 1;
+    setU32(e, 0x44, n.left);
+    setU32(e, 0x48, n.right);
+    setU32(e, 0x4C, n.child);
+    std::memcpy(&e[0x50], n.clsid, 16);
+    setU32(e, 0x74, n.start);
+    setU32(e, 0x78, static_cast<uint32_t>(n.data.size()));
+    dir.insert(dir.end(), e.begin(), e.end());
+  }
+
+  int major_;
+  uint32_t ss_;
+  int minFat_ = 0;
+  std::vector<Node> nodes_;
+  std::vector<uint32_t> fatTable_;
+  std::vector<std::vector<uint8_t>> sectorData_;
+  uint32_t dirStart_ = 0;
+};
+
+}  // namespace kpl::test

@@ -1,0 +1,121 @@
+// The command-line host, run as a user runs it.
+#include <gtest/gtest.h>
+#include <rapidjson/document.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <map>
+#include <sstream>
+
+#include "common/common_utils.h"
+#include "test_support.h"
+
+namespace kpl {
+namespace {
+
+struct HostRun {
+  int status;
+  std::string out;
+};
+
+// Runs the host with standard output and standard error apart.
+HostRun runHost(const std::vector<std::string>& args, const std::string& errFile) {
+  std::vector<std::string> argv = {"/bin/sh", "-c", "exec \"$@\" 2>\"$0\"", errFile, KPL_TEST_HOST};
+  argv.insert(argv.end(), args.begin(), args.end());
+  std::vector<char> out;
+  RunResult r = CommonUtils::runProgram(argv, out);
+  return HostRun{r.exitStatus, std::string(out.begin(), out.end())};
+}
+
+TEST(CommandLineHost, ScansFoldersIntoJsonLines) {
+  test::TempDir dir;
+  dir.write("top.txt", std::string("plain text here\n"));
+  dir.write("nested/deeper/page.html", std::string("<html><body><p>hi</p></body></html>\n"));
+  const std::string odd = dir.write("nested/it's a \"quoted\" name.txt", std::string("more text\n"));
+  ASSERT_EQ(::symlink("/no/such/target", (dir.path() + "/dangling").c_str()), 0);
+
+  // The folder: links to nowhere are not regular files and are skipped.
+  HostRun folder = runHost({dir.path()}, dir.path() + "/../err1");
+  EXPECT_EQ(folder.status, 0) << folder.out;
+  std::map<std::string, std::string> typeByPath;
+  std::istringstream lines(folder.out);
+  std::string line;
+  while (std::getline(lines, line)) {
+    rapidjson::Document doc;
+    ASSERT_FALSE(doc.Parse(line.c_str()).HasParseError()) << line;
+    ASSERT_TRUE(doc.IsObject() && doc.HasMember("path") && doc.HasMember("typeID")) << line;
+    EXPECT_TRUE(doc["groupIDs"].IsArray());
+    EXPECT_TRUE(doc["encrypted"].IsBool());
+    typeByPath[doc["path"].GetString()] = doc["typeID"].GetString();
+  }
+  EXPECT_EQ(typeByPath.size(), 3u);
+  EXPECT_EQ(typeByPath[odd], "TXT");
+  EXPECT_EQ(typeByPath[dir.path() + "/top.txt"], "TXT");
+  EXPECT_EQ(typeByPath.count(dir.path() + "/nested/deeper/page.html"), 1u);
+
+  // A file that cannot be scanned is reported and does not stop the run.
+  HostRun mixed = runHost({dir.path() + "/dangling", dir.path() + "/top.txt"}, dir.path() + "/../err2");
+  EXPECT_EQ(mixed.status, 1);
+  EXPECT_NE(mixed.out.find("\"error\":\"scan failed\",\"code\":1"), std::string::npos) << mixed.out;
+  EXPECT_NE(mixed.out.find("\"typeID\":\"TXT\""), std::string::npos);
+
+  if (::geteuid() != 0) {  // root reads everything
+    std::string locked = dir.write("locked.bin", std::string("secret"));
+    ::chmod(locked.c_str(), 0);
+    EXPECT_EQ(runHost({locked}, dir.path() + "/../err3").status, 1);
+  }
+}
+
+TEST(CommandLineHost, TableSummaryAndUsage) {
+  test::TempDir dir;
+  dir.write("a.txt", std::string("alpha\n"));
+  dir.write("b.txt", std::string("beta\n"));
+  const std::string err = dir.path() + "/../err-table";
+  HostRun table = runHost({"--table", "--jobs", "3", dir.path()}, err);
+  EXPECT_EQ(table.status, 0);
+  EXPECT_EQ(table.out.rfind("TYPE", 0), 0u) << table.out;
+  EXPECT_NE(table.out.find("TXT"), std::string::npos);
+  std::string summary = test::readFile(err);
+  EXPECT_NE(summary.find("2 files"), std::string::npos) << summary;
+  EXPECT_NE(summary.find("TXT"), std::string::npos);
+  ::unlink(err.c_str());
+
+  EXPECT_EQ(runHost({"--no-such-option"}, err).status, 2);
+  EXPECT_EQ(runHost({"--home", "/nonexistent", dir.path()}, err).status, 2);
+  ::unlink(err.c_str());
+}
+
+TEST(CommandLineHost, PropertiesAndConfigurationServices) {
+  test::TempDir dir;
+  const std::string err = dir.path() + "/../err-config";
+  HostRun props = runHost({"--properties", "heuristic_scan=1"}, err);
+  EXPECT_EQ(props.status, 0);
+  rapidjson::Document list;
+  ASSERT_FALSE(list.Parse(props.out.c_str()).HasParseError()) << props.out;
+  ASSERT_TRUE(list.IsArray());
+  ASSERT_EQ(list.Size(), 2u);
+  EXPECT_STREQ(list[1]["prop_name"].GetString(), "heuristic_scan");
+  EXPECT_STREQ(list[1]["prop_value"].GetString(), "1");
+  EXPECT_EQ(runHost({"--properties", "heuristic_scan=9"}, err).status, 1);  // not an available value
+
+  std::string ini = dir.write("engine.ini", std::string("[engine]\nmax_file_size = 4096\n"));
+  HostRun config = runHost({"--config", ini}, err);
+  EXPECT_EQ(config.status, 0);
+  std::istringstream lines(config.out);
+  std::string schemaLine, configLine;
+  std::getline(lines, schemaLine);
+  std::getline(lines, configLine);
+  rapidjson::Document schema, values;
+  ASSERT_FALSE(schema.Parse(schemaLine.c_str()).HasParseError()) << schemaLine;
+  ASSERT_FALSE(values.Parse(configLine.c_str()).HasParseError()) << configLine;
+  EXPECT_TRUE(schema["schema"].IsArray());
+  EXPECT_EQ(values["config"]["engine.kpl_3_filetype.config"]["values"]["max_file_size"].GetInt64(), 4096);
+
+  std::string broken = dir.write("broken.json", std::string("{\"schema-version\": "));
+  EXPECT_EQ(runHost({"--config", broken}, err).status, 1);
+  EXPECT_NE(test::readFile(err).find("Fail to parse inputJSON"), std::string::npos);
+  ::unlink(err.c_str());
+}
+
+}  // namespace
+}  // namespace kpl
