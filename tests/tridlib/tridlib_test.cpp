@@ -302,6 +302,13 @@ TEST(TridDefinitions, ShippedDefinitionsNameEachFixtureWithoutATie) {
   }
 }
 
+TEST(TridDefinitions, ShippedDefinitionsLeaveProseAlone) {
+  const std::vector<Definition> defs = shipped();
+  for (const char* prose : {"Put the page name in a <title> element.\n", "Dim the lights before the end of the film.\n",
+                            "Write-Host prints a line; see the manual.\n", "d4:info is how a torrent starts\n"})
+    EXPECT_TRUE(names(defs, prose).empty()) << prose;
+}
+
 // Every prefix of a file either names nothing or names it as one of the
 // whole file's answers: a cut file is never taken for something else.
 TEST(TridMatcher, PrefixesNeverNameSomethingElse) {
