@@ -49,7 +49,9 @@ bool clauseMatches(const Clause& c, const Sample& s) {
       if (c.position > s.tail.size()) return false;
       return equalAt(s.tail, s.tail.size() - c.position, c);
     case ClauseKind::Find: {
+      // An empty file has no head buffer at all; memmem must not see null.
       std::size_t window = std::min(c.position, s.head.size());
+      if (c.bytes.size() > window) return false;
       return ::memmem(s.head.data(), window, c.bytes.data(), c.bytes.size()) != nullptr;
     }
     case ClauseKind::FindNoCase:
