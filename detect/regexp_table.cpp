@@ -88,17 +88,17 @@ RegexpTable::Template RegexpTable::parseTemplate(const std::string& text) {
 
 int RegexpTable::init() {
   std::vector<TypeMatch> rows;
-  for (const RegexpRowSpec& spec : regexpTableRows()) {
+  for (const RegexpRowSource& source : regexpTableRows()) {
     TypeMatch row;
-    row.extensionPattern = spec.extensionPattern;
-    row.signatureDescriptionPattern = spec.signatureDescriptionPattern;
-    row.mimePattern = spec.mimePattern;
-    row.magicPattern = spec.magicPattern;
-    row.typeTemplate = spec.typeTemplate;
-    row.mimeTemplate = spec.mimeTemplate;
+    row.extensionPattern = source.extensionPattern;
+    row.signatureDescriptionPattern = source.signatureDescriptionPattern;
+    row.mimePattern = source.mimePattern;
+    row.magicPattern = source.magicPattern;
+    row.typeTemplate = source.typeTemplate;
+    row.mimeTemplate = source.mimeTemplate;
     row.descriptionTemplate =
-        spec.descriptionTemplate.fromCatalogue ? describe(spec.descriptionTemplate.value) : spec.descriptionTemplate.value;
-    row.extensions = spec.extensions;
+        source.descriptionTemplate.fromCatalogue ? describe(source.descriptionTemplate.value) : source.descriptionTemplate.value;
+    row.extensions = source.extensions;
     rows.push_back(std::move(row));
   }
   initWith(rows);

@@ -27,28 +27,28 @@ struct TypeMatch {
 
 // A description template in the row data: a literal or template, or the
 // catalogue's description of a type identifier.
-struct DescriptionSpec {
-  DescriptionSpec(const char* text) : value(text) {}  // NOLINT: rows read best without a wrapper
+struct DescriptionSource {
+  DescriptionSource(const char* text) : value(text) {}  // NOLINT: rows read best without a wrapper
   const char* value;
   bool fromCatalogue = false;
 };
-inline DescriptionSpec catalogue(const char* typeId) {
-  DescriptionSpec spec(typeId);
-  spec.fromCatalogue = true;
-  return spec;
+inline DescriptionSource catalogue(const char* typeId) {
+  DescriptionSource source(typeId);
+  source.fromCatalogue = true;
+  return source;
 }
 
-struct RegexpRowSpec {
+struct RegexpRowSource {
   const char* extensionPattern;
   const char* signatureDescriptionPattern;
   const char* mimePattern;
   const char* magicPattern;
   const char* typeTemplate;
   const char* mimeTemplate;
-  DescriptionSpec descriptionTemplate;
+  DescriptionSource descriptionTemplate;
   const char* extensions;
 };
-const std::vector<RegexpRowSpec>& regexpTableRows();
+const std::vector<RegexpRowSource>& regexpTableRows();
 
 class RegexpTable {
  public:

@@ -16,8 +16,8 @@
 namespace kpl {
 
 // clang-format off
-const std::vector<RegexpRowSpec>& regexpTableRows() {
-  static const std::vector<RegexpRowSpec> rows = {
+const std::vector<RegexpRowSource>& regexpTableRows() {
+  static const std::vector<RegexpRowSource> rows = {
     /*  1 */ {".*(PNG).*", "(.+)", "(image/png.*)", "(PNG image).*",
               "%1:$1", "%3:$1", "%2:$1", ""},
     /*  2 */ {".*(JPG).*", "(.+)", "(image/jpeg.*)", "(JPEG image).*",

@@ -164,10 +164,10 @@ TEST_F(RegexpRows, EveryCatalogueDescriptionWasResolved) {
   // Rows whose description comes from the catalogue hold its text, never
   // the key itself.
   int fromCatalogue = 0;
-  for (const RegexpRowSpec& spec : regexpTableRows())
-    if (spec.descriptionTemplate.fromCatalogue) {
+  for (const RegexpRowSource& source : regexpTableRows())
+    if (source.descriptionTemplate.fromCatalogue) {
       ++fromCatalogue;
-      EXPECT_NO_THROW(describe(spec.descriptionTemplate.value)) << spec.descriptionTemplate.value;
+      EXPECT_NO_THROW(describe(source.descriptionTemplate.value)) << source.descriptionTemplate.value;
     }
   EXPECT_EQ(fromCatalogue, 57);
 }
