@@ -5,6 +5,8 @@
 #   ./setup.sh sanitize  build with AddressSanitizer + UndefinedBehaviorSanitizer
 #                        (clang, with libFuzzer targets), run the suite and each
 #                        fuzz target briefly (KPL_FUZZ_SECONDS, default 20)
+#   ./setup.sh tsan      build with ThreadSanitizer and run the suite (the
+#                        engine serves scans from many threads at once)
 #   ./setup.sh build     build only
 # Run as root or with sudo available. Build trees: build/ and build-asan/.
 set -eu
@@ -69,6 +71,11 @@ case "$job" in
       rm -rf "$corpus"
     done
     echo "fuzz: all targets ran clean" ;;
+  tsan)
+    cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKPL_TSAN=ON -DKPL_BUILD_BENCH=OFF >/dev/null
+    cmake --build build-tsan -j "$jobs" --target kpl_tests engine_home
+    # The fuzz replays and the C host are covered by the other builds.
+    cd build-tsan && ctest -j "$jobs" --output-on-failure -E 'Fuzz\.|CHost|Exports' ;;
   *)
-    echo "usage: $0 demo|test|sanitize|build" >&2; exit 2 ;;
+    echo "usage: $0 demo|test|sanitize|tsan|build" >&2; exit 2 ;;
 esac

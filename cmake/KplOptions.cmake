@@ -14,6 +14,11 @@ if(KPL_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+if(KPL_TSAN)
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+endif()
+
 if(KPL_FUZZ)
   if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
     message(FATAL_ERROR "KPL_FUZZ needs clang (libFuzzer)")
@@ -23,7 +28,7 @@ endif()
 
 # Shared libraries must resolve every symbol themselves, except in sanitizer
 # builds, where the instrumented runtime lives in the executable.
-if(KPL_SANITIZE)
+if(KPL_SANITIZE OR KPL_TSAN)
   set(KPL_NO_UNDEFINED "")
 else()
   set(KPL_NO_UNDEFINED "-Wl,--no-undefined")
