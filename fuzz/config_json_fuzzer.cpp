@@ -1,13 +1,12 @@
 // The host-facing configuration readers on arbitrary text: the input is
 // read as a configuration JSON, as an "[engine]" text (both through
 // convertJSON), and as a settings INI file, in memory and from disk.
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 
 #include "config/json_util.h"
+#include "fuzz_temp_file.h"
 #include "config/settings_file.h"
 
 namespace {
@@ -37,13 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const char* section : {"engine", "", "a b"})
     for (const char* key : {"key", "max_file_size", ""}) kpl::readSettingFromText(text, section, key);
 
-  char path[] = "/tmp/kpl_config_fuzz.XXXXXX";
-  int fd = ::mkstemp(path);
-  if (fd >= 0) {
-    bool written = ::write(fd, data, size) == static_cast<ssize_t>(size);
-    ::close(fd);
-    if (written) kpl::readSettingFromConfig(path, "engine", "key");
-    ::unlink(path);
-  }
+  kpl::fuzz::TempInput input(data, size);
+  if (input.ok()) kpl::readSettingFromConfig(input.path(), "engine", "key");
   return 0;
 }

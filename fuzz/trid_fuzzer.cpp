@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "fuzz_temp_file.h"
 #include "tridlib/library.h"
 
 namespace {
@@ -27,26 +28,13 @@ tridlib::Library& library() {
   return lib;
 }
 
-std::string writeTemp(const uint8_t* data, size_t size) {
-  char path[] = "/tmp/trid_fuzz.XXXXXX";
-  int fd = ::mkstemp(path);
-  if (fd < 0) return std::string();
-  size_t done = 0;
-  while (done < size) {
-    ssize_t n = ::write(fd, data + done, size - done);
-    if (n <= 0) break;
-    done += static_cast<size_t>(n);
-  }
-  ::close(fd);
-  return path;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   tridlib::Library& lib = library();
-  const std::string path = writeTemp(data, size);
-  if (path.empty()) return 0;
+  kpl::fuzz::TempInput input(data, size);
+  if (!input.ok()) return 0;
+  const std::string& path = input.path();
   char buffer[tridlib::kInfoBufferSize];
   if (lib.submit(path.c_str()) && lib.analyze()) {
     const int count = lib.info(1, 0, buffer);
@@ -56,7 +44,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       lib.info(4, i, buffer);
     }
   }
-  ::unlink(path.c_str());
 
   // The same bytes as a definitions file, ranked against themselves.
   std::string text(reinterpret_cast<const char*>(data), size);
