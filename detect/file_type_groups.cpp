@@ -71,6 +71,4 @@ int cacheFileTypeGroupToJson(std::list<FileTypeGroup> groups) {
   return 0;
 }
 
-const std::string& cachedFileTypeGroupsJson() { return cacheFileTypeGroups; }
-
 }  // namespace kpl

@@ -26,7 +26,7 @@ struct FileTypeGroup {
 
 // Type identifier -> ids of its groups, in group order (built by init).
 extern std::map<std::string, std::vector<std::string>> map_TypeToGroupId;
-// The groups JSON (built by init).
+// The groups JSON (built by init; empty before).
 extern std::string cacheFileTypeGroups;
 
 // Appends a member; the empty identifier is the placeholder "-" entry, and a
@@ -35,9 +35,6 @@ void insertToFileTypeList(std::list<FileTypeInputStructure>& list, const std::st
                           const std::string& extensions, int beta);
 void initFileTypeGroup();
 int cacheFileTypeGroupToJson(std::list<FileTypeGroup> groups);
-
-// The groups JSON built by initFileTypeGroup; empty before init.
-const std::string& cachedFileTypeGroupsJson();
 
 // The group table's rows, for initFileTypeGroup (and table tests).
 struct GroupMemberRow {

@@ -104,7 +104,7 @@ int getEngineCapabilities(unsigned char* capabilities) {
 
 int getFileTypeGroup(const char** json) {
   return guarded([&] {
-    if (json) *json = kpl::addString(kpl::cachedFileTypeGroupsJson().c_str());
+    if (json) *json = kpl::addString(kpl::cacheFileTypeGroups.c_str());
     return 0;
   });
 }

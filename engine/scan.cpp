@@ -118,8 +118,6 @@ bool detectInSlot(int slot, const std::string& path, DetectionRecord& record) {
 
 }  // namespace
 
-bool detect(const std::string& path, DetectionRecord& record) { return detectInSlot(getThreadIndex(), path, record); }
-
 bool mappingInputs(const std::string& path, MappingInputs& inputs) {
   return mappingInputsInSlot(getThreadIndex(), path, inputs);
 }

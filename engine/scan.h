@@ -4,7 +4,6 @@
 
 #include <string>
 
-#include "engine/detection_record.h"
 
 namespace kpl {
 
@@ -12,9 +11,6 @@ namespace kpl {
 // in *resultJson, or 1 with *resultJson null. May throw (allocation
 // failure, or an exception out of an analyzer); the export contains that.
 int scanFile(const char* path, unsigned int* status, const char** resultJson);
-
-// The record for a path, as scan reports it; false where scan returns 1.
-bool detect(const std::string& path, DetectionRecord& record);
 
 // The four answers the mapping table sees for a file that no analyzer
 // recognised, after the pipeline's rewrites (an Office Open XML extension

@@ -54,7 +54,7 @@ TEST(FileTypeGroups, TableAndJsonInvariants) {
       EXPECT_EQ(groups, (std::vector<std::string>{"D_ENC"})) << id;
     }
   }
-  const std::string& json = cachedFileTypeGroupsJson();
+  const std::string& json = cacheFileTypeGroups;
   EXPECT_EQ(json.rfind(R"({"A":{"types":[{"id":"7Z","description":"7-zip Compressed Archive","extensions":".7z"},)",
                        0),
             0u);
