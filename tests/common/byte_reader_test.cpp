@@ -69,13 +69,6 @@ TEST(CommonUtils, ReplaceSpaceInPathQuotesWhitespaceRunsAndEscapesBrackets) {
   EXPECT_EQ(plain, "/plain/path");
 }
 
-TEST(CommonUtils, CurrentDirEndsWithSlash) {
-  std::string dir = CommonUtils::getCurrentDir();
-  ASSERT_FALSE(dir.empty());
-  EXPECT_EQ(dir.back(), '/');
-  EXPECT_EQ(dir.front(), '/');
-}
-
 TEST(CommonUtils, RunnerKillsAChildPastItsTimeOrOutputLimit) {
   std::vector<char> out;
   RunLimits quick;
