@@ -1,12 +1,13 @@
 // Builds small compound files for the tests: streams and storages under a
-// root, laid out as [MS-CFB] describes (FAT sectors first, then DIFAT,
-// directory, mini FAT, mini stream and large streams), so that single
-// fields can be patched afterwards to make a file broken in one way.
+// root (FAT sectors first, then DIFAT, directory, mini FAT, mini stream and
+// large streams), so that single fields can be patched afterwards to make a
+// file broken in one way.
 #pragma once
 
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kpl::test {
@@ -28,15 +29,9 @@ class CfbBuilder {
   int storage(const std::string& name, int parent = 0) {
     return add(std::u16string(name.begin(), name.end()), 1, {}, parent);
   }
-  CfbBuilder& clsid(int node, const uint8_t* c16) {
-    std::memcpy(nodes_[node].clsid, c16, 16);
-    return *this;
-  }
+  void clsid(int node, const uint8_t* c16) { std::memcpy(nodes_[node].clsid, c16, 16); }
   // Pads the FAT to at least n sectors (more than 109 need a DIFAT sector).
-  CfbBuilder& fatSectors(int n) {
-    minFat_ = n;
-    return *this;
-  }
+  void fatSectors(int n) { minFat_ = n; }
 
   std::vector<uint8_t> build() {
     const uint32_t perFat = ss_ / 4;
@@ -52,14 +47,11 @@ class CfbBuilder {
       mini.resize(static_cast<std::size_t>(n.start + count) * 64, 0);
     }
     // Content sectors in order: directory, mini FAT, mini stream, streams.
-    std::vector<std::vector<uint8_t>> blobs;
-    std::vector<std::vector<uint8_t>> dirPlaceholder(1);
     const uint32_t dirSectors = static_cast<uint32_t>((nodes_.size() * 128 + ss_ - 1) / ss_);
     std::vector<uint8_t> miniFatBytes;
     for (uint32_t v : miniFat) put32(miniFatBytes, v);
-    uint32_t content = dirSectors;
     const uint32_t miniFatSectors = sectorsOf(miniFatBytes.size());
-    content += miniFatSectors + sectorsOf(mini.size());
+    uint32_t content = dirSectors + miniFatSectors + sectorsOf(mini.size());
     for (const Node& n : nodes_)
       if (n.type == 2 && n.data.size() >= 4096) content += sectorsOf(n.data.size());
     uint32_t fat = 1, difat = 0;
@@ -74,7 +66,8 @@ class CfbBuilder {
     uint32_t next = fat + difat;
     sectorData_.assign(next, std::vector<uint8_t>(ss_, 0));
     dirStart_ = place(next, std::vector<uint8_t>(static_cast<std::size_t>(dirSectors) * ss_, 0));
-    const uint32_t miniFatStart = miniFatBytes.empty() ? kEnd : place(next, pad(miniFatBytes, 0xFF));
+    miniFatBytes.resize(static_cast<std::size_t>(miniFatSectors) * ss_, 0xFF);
+    const uint32_t miniFatStart = miniFatBytes.empty() ? kEnd : place(next, miniFatBytes);
     nodes_[0].start = mini.empty() ? kEnd : place(next, mini);
     nodes_[0].data.resize(mini.size());
     for (Node& n : nodes_)
@@ -102,28 +95,22 @@ class CfbBuilder {
       std::memcpy(sectorData_[dirStart_ + i].data(), dir.data() + static_cast<std::size_t>(i) * ss_, ss_);
 
     std::vector<uint8_t> header(512, 0);
-    const uint8_t sig[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
-    std::memcpy(header.data(), sig, 8);
-    setU16(header, 0x18, 0x3E);
-    setU16(header, 0x1A, static_cast<uint16_t>(major_));
-    setU16(header, 0x1C, 0xFFFE);
-    setU16(header, 0x1E, major_ == 4 ? 12 : 9);
-    setU16(header, 0x20, 6);
-    setU32(header, 0x28, major_ == 4 ? dirSectors : 0);
-    setU32(header, 0x2C, fat);
-    setU32(header, 0x30, dirStart_);
-    setU32(header, 0x38, 4096);
-    setU32(header, 0x3C, miniFatStart);
-    setU32(header, 0x40, miniFatSectors);
-    setU32(header, 0x44, difat ? fat : kEnd);
-    setU32(header, 0x48, difat);
+    std::memcpy(header.data(), "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
+    // Minor version, major version, byte order, sector and mini-sector shifts.
+    for (auto [at, v] :
+         {std::pair<int, int>{0x18, 0x3E}, {0x1A, major_}, {0x1C, 0xFFFE}, {0x1E, major_ == 4 ? 12 : 9}, {0x20, 6}})
+      setU16(header, at, static_cast<uint16_t>(v));
+    // Directory sectors, FAT sectors, directory start, mini cutoff, mini FAT and DIFAT.
+    for (auto [at, v] : {std::pair<int, uint32_t>{0x28, major_ == 4 ? dirSectors : 0}, {0x2C, fat}, {0x30, dirStart_},
+                         {0x38, 4096}, {0x3C, miniFatStart}, {0x40, miniFatSectors}, {0x44, difat ? fat : kEnd},
+                         {0x48, difat}})
+      setU32(header, at, v);
     for (uint32_t i = 0; i < 109; ++i) setU32(header, 0x4C + 4 * i, i < fat ? i : kFree);
     header.resize(ss_, 0);
     for (const auto& s : sectorData_) header.insert(header.end(), s.begin(), s.end());
     return header;
   }
 
-  uint32_t sectorSize() const { return ss_; }
   std::size_t sectorOffset(uint32_t id) const { return static_cast<std::size_t>(ss_) * (id + 1); }
   std::size_t dirEntryOffset(int id) const {
     return sectorOffset(dirStart_ + static_cast<uint32_t>(id) * 128 / ss_) + (static_cast<uint32_t>(id) * 128) % ss_;
@@ -132,8 +119,7 @@ class CfbBuilder {
   uint32_t startSector(int id) const { return nodes_[id].start; }
 
   static void setU16(std::vector<uint8_t>& b, std::size_t at, uint16_t v) {
-    b[at] = static_cast<uint8_t>(v);
-    b[at + 1] = static_cast<uint8_t>(v >> 8);
+    for (int i = 0; i < 2; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
   }
   static void setU32(std::vector<uint8_t>& b, std::size_t at, uint32_t v) {
     for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
@@ -160,10 +146,6 @@ class CfbBuilder {
     return id;
   }
   uint32_t sectorsOf(std::size_t bytes) const { return static_cast<uint32_t>((bytes + ss_ - 1) / ss_); }
-  std::vector<uint8_t> pad(std::vector<uint8_t> b, uint8_t fill) const {
-    b.resize(static_cast<std::size_t>(sectorsOf(b.size())) * ss_, fill);
-    return b;
-  }
   uint32_t place(uint32_t& next, const std::vector<uint8_t>& bytes) {
     const uint32_t count = sectorsOf(bytes.size()), start = next;
     for (uint32_t i = 0; i < count; ++i) {

@@ -17,18 +17,9 @@ namespace kpl::test {
 
 using Bytes = std::vector<uint8_t>;
 
-inline void put16(Bytes& b, uint16_t v) {
-  b.push_back(static_cast<uint8_t>(v));
-  b.push_back(static_cast<uint8_t>(v >> 8));
-}
+inline void put16(Bytes& b, uint16_t v) { b.insert(b.end(), {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)}); }
 inline void put32(Bytes& b, uint32_t v) { CfbBuilder::put32(b, v); }
 inline void append(Bytes& b, const Bytes& more) { b.insert(b.end(), more.begin(), more.end()); }
-inline Bytes utf16z(const std::string& s) {
-  Bytes b;
-  for (char c : s) put16(b, static_cast<uint8_t>(c));
-  put16(b, 0);
-  return b;
-}
 inline Bytes fromHex(const std::string& hex) {
   Bytes b;
   for (std::size_t i = 0; i + 1 < hex.size(); i += 2) b.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
@@ -63,17 +54,13 @@ inline Bytes biffRecord(uint16_t type, const Bytes& data) {
 
 inline Bytes bof(uint16_t version = 0x0600, uint16_t substream = 0x0005) {
   Bytes d;
-  put16(d, version);
-  put16(d, substream);
+  put32(d, version | static_cast<uint32_t>(substream) << 16);
   d.resize(16, 0);
   return biffRecord(0x0809, d);
 }
 
 inline Bytes filePassRc4(const Verifier& v) {
-  Bytes d;
-  put16(d, 1);  // RC4
-  put16(d, 1);
-  put16(d, 1);
+  Bytes d = {1, 0, 1, 0, 1, 0};  // RC4, version 1.1
   append(d, v.salt);
   append(d, v.verifier);
   append(d, v.verifierHash);
@@ -87,16 +74,9 @@ struct CryptoApiHeader {
 };
 
 inline Bytes cryptoApiInfo(const Verifier& v, const CryptoApiHeader& h, uint16_t major = 4) {
-  Bytes header;
-  put32(header, 0);  // flags
-  put32(header, 0);  // size extra
-  put32(header, h.algorithmId);
-  put32(header, h.hashAlgorithmId);
-  put32(header, h.keyBits);
-  put32(header, h.providerType);
-  put32(header, 0);
-  put32(header, 0);
-  append(header, utf16z(h.provider));
+  Bytes header;  // flags, size extra, algorithms, key size, provider type, reserved
+  for (uint32_t f : {0u, 0u, h.algorithmId, h.hashAlgorithmId, h.keyBits, h.providerType, 0u, 0u}) put32(header, f);
+  for (char c : h.provider + '\0') put16(header, static_cast<uint8_t>(c));
   Bytes info;
   put16(info, major);
   put16(info, 2);
@@ -112,16 +92,14 @@ inline Bytes cryptoApiInfo(const Verifier& v, const CryptoApiHeader& h, uint16_t
 }
 
 inline Bytes filePassCryptoApi(const Verifier& v, const CryptoApiHeader& h) {
-  Bytes d;
-  put16(d, 1);
+  Bytes d = {1, 0};
   append(d, cryptoApiInfo(v, h));
   return biffRecord(0x002F, d);
 }
 
 inline Bytes pptRecord(uint16_t verInstance, uint16_t type, const Bytes& data) {
   Bytes r;
-  put16(r, verInstance);
-  put16(r, type);
+  put32(r, verInstance | static_cast<uint32_t>(type) << 16);
   put32(r, static_cast<uint32_t>(data.size()));
   append(r, data);
   return r;
@@ -162,7 +140,7 @@ inline PptStreams pptStreams(const Bytes* cryptInfo, uint32_t encryptRef,
   return s;
 }
 
-struct Classified {
+struct Classified {  // what isOLEFileType reports
   unsigned int code = 0;
   std::string typeId, mime, extensions, description;
   bool encrypted = false;
