@@ -1,3 +1,4 @@
+// The Atari load-file walk and the PST header checks.
 #include <gtest/gtest.h>
 
 #include "media/atari_fta_utils.h"
@@ -20,29 +21,29 @@ int atari(const std::string& bytes) {
 }
 
 TEST(AtariLoadFile, Segments) {
-  const std::string marker = word(0xFFFF);
-  EXPECT_EQ(atari(marker + segment(0x2000, 0x2003)), 1);  // one complete segment
-  EXPECT_EQ(atari(marker + segment(0x2000, 0x20FF, 10)), 2);  // longer than the file
-  EXPECT_EQ(atari(marker + segment(0x2000, 0x1FFF)), 2);  // end before start
-  EXPECT_EQ(atari(marker + segment(0x2000, 0x2003) + segment(0x3000, 0x3063, 10)), 2);  // second runs past the end
-  EXPECT_EQ(atari(marker + segment(0x2000, 0x2003) + segment(0x3000, 0x3001)), 1);
-  EXPECT_EQ(atari(marker + segment(0x2000, 0x2003) + word(0x3000)), 2);  // a segment header cut short
-  EXPECT_EQ(atari(word(0xFFFE) + segment(0x2000, 0x2003)), 0);
-  EXPECT_EQ(atari(marker + word(0x2000)), 0);
-
-  // The run or init address ends the walk as a program, whatever follows;
-  // so does a second load header.
+  const std::string marker = word(0xFFFF), first = marker + segment(0x2000, 0x2003);
   const std::string junk = word(0x5000) + word(0x4000);
-  EXPECT_EQ(atari(marker + segment(0x2000, 0x2003) + segment(0x2E0, 0x2E1) + junk), 1);
-  EXPECT_EQ(atari(marker + segment(0x2000, 0x2003) + segment(0x2E2, 0x2E3) + junk), 1);
-  EXPECT_EQ(atari(marker + segment(0x2000, 0x2003) + segment(0x2C0, 0x2DE) + junk), 2);
-  EXPECT_EQ(atari(marker + segment(0x2000, 0x2003) + marker + junk), 1);
-
-  // Five consistent segments after the first are enough.
-  std::string four = marker + segment(0x2000, 0x2003);
+  std::string four = first;  // five consistent segments after the first are enough
   for (int i = 0; i < 4; ++i) four += segment(0x3000, 0x3003);
-  EXPECT_EQ(atari(four + junk), 2);
-  EXPECT_EQ(atari(four + segment(0x3000, 0x3003) + junk), 1);
+  const std::pair<std::string, int> cases[] = {
+      {first, 1},                                          // one complete segment
+      {marker + segment(0x2000, 0x20FF, 10), 2},           // longer than the file
+      {marker + segment(0x2000, 0x1FFF), 2},               // end before start
+      {first + segment(0x3000, 0x3063, 10), 2},            // second runs past the end
+      {first + segment(0x3000, 0x3001), 1},
+      {first + word(0x3000), 2},                           // a segment header cut short
+      {word(0xFFFE) + segment(0x2000, 0x2003), 0},
+      {marker + word(0x2000), 0},
+      // The run or init address ends the walk as a program, whatever
+      // follows; so does a second load header.
+      {first + segment(0x2E0, 0x2E1) + junk, 1},
+      {first + segment(0x2E2, 0x2E3) + junk, 1},
+      {first + segment(0x2C0, 0x2DE) + junk, 2},
+      {first + marker + junk, 1},
+      {four + junk, 2},
+      {four + segment(0x3000, 0x3003) + junk, 1},
+  };
+  for (std::size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(atari(cases[i].first), cases[i].second) << i;
 }
 
 // A PST header: the shared 24 bytes, then the sentinel and encryption

@@ -1,3 +1,4 @@
+// The AutoCAD probe: DWG, FAS and DWF headers, text and binary DXF, bounds.
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -45,9 +46,7 @@ TEST(AutoCADDwg, EveryListedVersionAndNoOther) {
   EXPECT_EQ(classify(padded("AC1.2x")).first, DWG_R1_2);  // five characters decide
   EXPECT_EQ(classify(padded("AC1099")).first, AUTOCAD_NONE);
   EXPECT_EQ(classify("AC1032" + std::string(57, '\0')).first, AUTOCAD_NONE);  // 63 bytes
-}
-
-TEST(AutoCADOther, FasAndDwfHeaders) {
+  // FAS and DWF headers.
   EXPECT_EQ(classify(padded("\r\n FAS4-FILE ; Do not change it!\r\n")).second, "AutoCAD Fast-load AutoLISP");
   EXPECT_EQ(classify(padded("\r\n FAS4-FILE ; Do not change it\r\n")).first, AUTOCAD_NONE);
   EXPECT_EQ(classify(padded("(DWF V06.01)PK")).second, "AutoCAD V06.01 Design Web Format - Theme: single 3D model");
@@ -55,20 +54,19 @@ TEST(AutoCADOther, FasAndDwfHeaders) {
 }
 
 TEST(AutoCADDxf, TextHeaders) {
-  EXPECT_EQ(classify(dxf("0 SECTION 2 HEADER 9 $ACADVER 1 AC1015 0 ENDSEC")).second,
-            "AutoCAD 2000-2002 Drawing eXchange Format");
-  // CR LF line ends, blank lines, $ACADVER after another variable.
-  EXPECT_EQ(classify(dxf("0 SECTION 2 HEADER 9 $INSBASE 10 0.0 9 $ACADVER 1 AC1009 0 ENDSEC", "\r\n\r\n")).second,
-            "AutoCAD R11-12 Drawing eXchange Format");
-  EXPECT_EQ(classify(dxf("0 SECTION 2 HEADER 9 $ACADVER 1 AC9999 0 ENDSEC")).second,
-            "AutoCAD Drawing eXchange Format");
+  const std::string header = "0 SECTION 2 HEADER 9 $INSBASE 10 0.0 0 ENDSEC 0 SECTION 2 ";
+  const std::pair<std::string, std::string> described[] = {
+      {dxf("0 SECTION 2 HEADER 9 $ACADVER 1 AC1015 0 ENDSEC"), "AutoCAD 2000-2002 Drawing eXchange Format"},
+      // CR LF line ends, blank lines, $ACADVER after another variable.
+      {dxf("0 SECTION 2 HEADER 9 $INSBASE 10 0.0 9 $ACADVER 1 AC1009 0 ENDSEC", "\r\n\r\n"),
+       "AutoCAD R11-12 Drawing eXchange Format"},
+      {dxf("0 SECTION 2 HEADER 9 $ACADVER 1 AC9999 0 ENDSEC"), "AutoCAD Drawing eXchange Format"},
+  };
+  for (const auto& [bytes, description] : described) EXPECT_EQ(classify(bytes).second, description);
   // Without $ACADVER only a header followed by TABLES or CLASSES counts.
-  EXPECT_EQ(classify(dxf("0 SECTION 2 HEADER 9 $INSBASE 10 0.0 0 ENDSEC 0 SECTION 2 TABLES 0 TABLE")).first,
-            DXF_UNKNOWN);
-  EXPECT_EQ(classify(dxf("0 SECTION 2 HEADER 9 $INSBASE 10 0.0 0 ENDSEC 0 SECTION 2 CLASSES 0 CLASS")).first,
-            DXF_UNKNOWN);
-  EXPECT_EQ(classify(dxf("0 SECTION 2 HEADER 9 $INSBASE 10 0.0 0 ENDSEC 0 SECTION 2 ENTITIES 0 LINE")).first,
-            AUTOCAD_NONE);
+  EXPECT_EQ(classify(dxf(header + "TABLES 0 TABLE")).first, DXF_UNKNOWN);
+  EXPECT_EQ(classify(dxf(header + "CLASSES 0 CLASS")).first, DXF_UNKNOWN);
+  EXPECT_EQ(classify(dxf(header + "ENTITIES 0 LINE")).first, AUTOCAD_NONE);
   EXPECT_EQ(classify(dxf("0 SECTION 2 ENTITIES 0 LINE 8 0 0 ENDSEC 0 SECTION 2 TABLES")).first, AUTOCAD_NONE);
 }
 

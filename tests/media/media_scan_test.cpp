@@ -1,5 +1,6 @@
-// The media files end to end: through scan and the chain steps, or, for the
-// JPEGs the image probe leaves alone, through libmagic and the mapping table.
+// The media, audio and CAD files end to end through the scan export: real
+// fixtures and constructed files, through the chain steps or, for the JPEGs
+// the image probe leaves alone, through libmagic and the mapping table.
 #include <gtest/gtest.h>
 
 #include "kpl_engine.h"
@@ -17,14 +18,16 @@ std::string scanJson(const std::string& path) {
   return copy;
 }
 
-std::string typeIdOf(const std::string& path) {
-  std::string json = scanJson(path);
-  const std::string key = "\"typeID\":\"";
-  std::size_t at = json.find(key);
-  if (at == std::string::npos) return json;
-  at += key.size();
-  return json.substr(at, json.find('"', at) - at);
+std::string member(const std::string& json, const std::string& name) {
+  const std::string key = "\"" + name + "\":\"";
+  const std::size_t at = json.find(key);
+  if (at == std::string::npos) return "<missing " + name + "> in " + json;
+  const std::size_t start = at + key.size();
+  return json.substr(start, json.find('"', start) - start);
 }
+
+std::string typeIdOf(const std::string& path) { return member(scanJson(path), "typeID"); }
+std::string word(uint16_t v) { return {static_cast<char>(v), static_cast<char>(v >> 8)}; }
 
 TEST(MediaScan, FixturesGetTheirTypeIds) {
   ASSERT_EQ(test::ensureEngineStarted(), 0);
@@ -63,6 +66,58 @@ TEST(MediaScan, ConstructedImagesAndSubtitles) {
   cavena.replace(144, 2, std::string(2, '\0'));
   cavena.replace(172, 4, std::string("\x08\x90\0\0", 4));
   EXPECT_EQ(typeIdOf(dir.write("a.890", cavena)), "890");
+}
+
+TEST(AudioCadScan, RealFilesThroughTheChain) {
+  ASSERT_EQ(test::ensureEngineStarted(), 0);
+  const std::string mp3 = "MP3|audio/mp3|MP3 Audio", wav = "WAV|audio/wav|RIFF/WAVe Standard Audio";
+  const std::pair<const char*, std::string> cases[] = {
+      {"media_audio/tone.amr", "AMR|audio/amr|Adaptive Multi-Rate Codec (GSM telephony)"},
+      {"media_audio/tone.wav", wav},
+      {"media_audio/ffmpeg.wav", wav},
+      {"media_audio/mpeg1.mp3", mp3},
+      {"media_audio/mpeg2.mp3", mp3},
+      {"media_audio/mpeg1_id3.mp3", mp3},
+      {"media_audio/mpeg25_id3.mp3", mp3},
+      {"media_audio/ffmpeg.mp3", mp3},
+      {"media_cad/r12_ascii.dxf", "DXF|image/vnd.dxf|AutoCAD R11-12 Drawing eXchange Format"},
+      {"media_cad/r2000_ascii.dxf", "DXF|image/vnd.dxf|AutoCAD 2000-2002 Drawing eXchange Format"},
+      {"media_cad/r2018_binary.dxf", "DXF|image/vnd.dxf|AutoCAD 2018 Drawing eXchange Format"},
+      {"media_cad/r12_no_acadver.dxf", "DXF|image/vnd.dxf|AutoCAD Drawing eXchange Format"},
+      {"media_cad/r12_binary.dxf", "DXF|image/vnd.dxf|AutoCAD Drawing eXchange Format"},  // 1-byte codes
+  };
+  for (const auto& [file, expected] : cases) {
+    const std::string json = scanJson(test::fixturesDir() + "/" + file);
+    EXPECT_EQ(member(json, "typeID") + "|" + member(json, "type") + "|" + member(json, "description"), expected)
+        << file;
+  }
+}
+
+TEST(AudioCadScan, ConstructedFilesThroughTheChain) {
+  ASSERT_EQ(test::ensureEngineStarted(), 0);
+  test::TempDir dir;
+  std::string pst(1024, '\0');
+  pst.replace(0, 4, "!BDN");
+  pst.replace(8, 4, "SM\x17\x00", 4);
+  pst[14] = pst[15] = 1;
+  pst[512] = '\x80';
+  const std::string load = word(0xFFFF) + word(0x2000) + word(0x2003) + "abcd";
+  const std::pair<std::string, std::string> cases[] = {
+      {load + word(0x2E0) + word(0x2E1) + std::string("\0\x20", 2), "XEX/EXE|xex,exe|Atari XE Executable"},
+      {pst, "PST|pst|Outlook Personal Folders"},
+      {"AC1032" + std::string(100, '\0'), "DWG|dwg|AutoCAD 2018 Drawing"},
+      {"(DWF V06.01)" + std::string(100, ' '), "DWF|dwf|AutoCAD V06.01 Design Web Format - Theme: single 3D model"},
+  };
+  for (const auto& [bytes, expected] : cases) {
+    const std::string json = scanJson(dir.write("f", bytes));
+    EXPECT_EQ(member(json, "typeID") + "|" + member(json, "extensions") + "|" + member(json, "description"), expected);
+  }
+  // Not ours: a DXF without a HEADER section, an MPEG-2.5 stream without a
+  // tag (its first look wants a sync the stream does not have) and a load
+  // file whose segment runs past the end.
+  EXPECT_NE(typeIdOf(test::fixturesDir() + "/media_cad/entities_only.dxf"), "DXF");
+  EXPECT_NE(member(scanJson(test::fixturesDir() + "/media_audio/mpeg25.mp3"), "type"), "audio/mp3");
+  EXPECT_NE(typeIdOf(dir.write("g", load + word(0x3000) + word(0x30FF))), "XEX/EXE");
 }
 
 }  // namespace

@@ -1,30 +1,34 @@
+// The MP3, WAV and AMR probes: frame decoding, stream rules, bounds and
+// truncation of real files.
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "media/amr_fta_utils.h"
 #include "media/audio_fta_utils.h"
 #include "test_support.h"
 
 namespace kpl {
 namespace {
 
-// MPEG-1 layer 3, 128 kbit/s, 44.1 kHz, no padding: 417-byte frames.
-const std::string kHeader = std::string("\xFF\xFB\x90\x00", 4);
-constexpr std::size_t kFrameSize = 417;
-
-std::string frame(const std::string& header = kHeader, std::size_t size = kFrameSize) {
-  return header + std::string(size - header.size(), '\0');
+std::string fixture(const char* name) { return test::fixturesDir() + "/media_audio/" + name; }
+std::string inTemp(const std::string& bytes) {
+  static test::TempDir dir;
+  return dir.write("a", bytes);
 }
+bool isMp3(const std::string& b) { return AudioFTAUtils::isMP3FileBased(inTemp(b), b.size()); }
+bool isWav(const std::string& b) { return AudioFTAUtils::isWAVFileBased(inTemp(b), b.size()); }
+bool isAmr(const std::string& b) { return AMRFTAUtils::isAMRFileBased(inTemp(b), b.size()); }
 
+// MPEG-1 layer 3, 128 kbit/s, 44.1 kHz, no padding: 417-byte frames.
+constexpr std::size_t kFrameSize = 417;
+std::string frame(char third = '\x90') {
+  return "\xFF\xFB" + std::string(1, third) + std::string(kFrameSize - 3, '\0');
+}
 std::string frames(int n) {
   std::string out;
   for (int i = 0; i < n; ++i) out += frame();
   return out;
-}
-
-bool isMp3(const std::string& bytes) {
-  test::TempDir dir;
-  return AudioFTAUtils::isMP3FileBased(dir.write("a.mp3", bytes), bytes.size());
 }
 
 std::string id3(uint32_t size) {
@@ -54,54 +58,35 @@ TEST(MP3Frame, LengthFollowsVersionLayerAndRates) {
   EXPECT_EQ(decode(0xFFFB0000).front(), '3');    // free format
   for (uint32_t bad : {0xFFFBF000u, 0xFFFB9C00u, 0xFFEB9000u, 0xFFF99000u, 0xFEFB9000u})
     EXPECT_EQ(decode(bad).front(), '4') << std::hex << bad;
-  EXPECT_EQ(MP3Parser::toSynchsafeInteger(0x01020304u), (1u << 21) | (2u << 14) | (3u << 7) | 4u);
 }
 
-TEST(MP3Parser, ElevenFramesMakeAStream) {
-  EXPECT_FALSE(isMp3(frames(10)));
-  EXPECT_TRUE(isMp3(frames(11)));
-  // A free-format frame does not count, and its body is junk after the tenth.
-  EXPECT_FALSE(isMp3(frames(10) + frame(std::string("\xFF\xFB\x00\x00", 4))));
-  // Junk after a frame may reach 15 bytes past its end (so 16 bytes in
-  // all), and only inside the search window: past it the frames must follow
-  // each other directly.
-  EXPECT_TRUE(isMp3(frames(1) + std::string(16, 'j') + frames(10)));
-  EXPECT_FALSE(isMp3(frames(1) + std::string(17, 'j') + frames(10)));
-  EXPECT_FALSE(isMp3(frames(5) + std::string(1, 'j') + frames(6)));
-  // The first frame must start by offset 1025.
-  EXPECT_TRUE(isMp3(std::string(1025, 'j') + frames(11)));
-  EXPECT_FALSE(isMp3(std::string(1026, 'j') + frames(11)));
-  // The last frame may not run past the end of the file.
-  EXPECT_FALSE(isMp3(frames(11).substr(0, 11 * kFrameSize - 1)));
-}
-
-TEST(MP3Parser, ID3v2HeaderMustFitTheFile) {
-  EXPECT_TRUE(isMp3(id3(0)));
-  EXPECT_TRUE(isMp3(id3(5) + "12345"));
-  EXPECT_FALSE(isMp3(id3(6) + "12345"));
-  EXPECT_FALSE(isMp3(id3(0x0FFFFFFF)));
-  // An oversized tag is skipped like junk: frames right after it still count.
-  EXPECT_TRUE(isMp3(id3(0x0FFFFFFF) + frames(11)));
-}
-
-// Walks the frames of a real file as the scan does, returning where the
-// eleventh ends.
-uint64_t endOfEleventhFrame(const std::string& bytes) {
-  uint64_t pos = 0;
-  for (int i = 0; i < 11; ++i) {
-    MP3Frame f;
-    f.header = loadU32BE(reinterpret_cast<const uint8_t*>(bytes.data() + pos));
-    EXPECT_EQ(MP3Parser::validateFrame(f), 0) << "frame " << i;
-    pos += f.frameLength;
-  }
-  return pos;
+TEST(MP3Parser, StreamRulesAndID3Bounds) {
+  const std::pair<std::string, bool> cases[] = {
+      {frames(10), false},
+      {frames(11), true},
+      // A free-format frame does not count, and its body is junk after the tenth.
+      {frames(10) + frame('\0'), false},
+      // Junk after a frame may reach 15 bytes past its end (16 in all), and
+      // only inside the search window: past it frames must follow directly.
+      {frames(1) + std::string(16, 'j') + frames(10), true},
+      {frames(1) + std::string(17, 'j') + frames(10), false},
+      {frames(5) + "j" + frames(6), false},
+      {std::string(1025, 'j') + frames(11), true},  // the first frame starts by offset 1025
+      {std::string(1026, 'j') + frames(11), false},
+      {frames(11).substr(0, 11 * kFrameSize - 1), false},  // the last frame runs past the end
+      {id3(0), true},
+      {id3(5) + "12345", true},
+      {id3(6) + "12345", false},
+      {id3(0x0FFFFFFF), false},
+      {id3(0x0FFFFFFF) + frames(11), true},  // an oversized tag is skipped like junk
+  };
+  for (std::size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(isMp3(cases[i].first), cases[i].second) << i;
 }
 
 TEST(MP3Parser, MpegTwoPointFiveIsDecodedButNotFollowed) {
   // The scan's first look wants a sync that MPEG-2.5 frames do not have, so
   // such a stream counts only by its tag (the tagged one passes through scan).
-  const std::string path = test::fixturesDir() + "/media_audio/mpeg25.mp3";
-  MP3Parser parser(path, test::readFile(path).size());
+  MP3Parser parser(fixture("mpeg25.mp3"), test::readFile(fixture("mpeg25.mp3")).size());
   EXPECT_EQ(parser.getTypeTag(), MP3Parser::kOther);
   MP3Frame f;
   EXPECT_EQ(parser.parseFrame(f), 0);
@@ -110,14 +95,67 @@ TEST(MP3Parser, MpegTwoPointFiveIsDecodedButNotFollowed) {
 }
 
 TEST(MP3Parser, TruncationSweep) {
-  const std::string bytes = test::readFile(test::fixturesDir() + "/media_audio/mpeg1.mp3");
-  const uint64_t needed = endOfEleventhFrame(bytes);
-  ASSERT_LE(needed, bytes.size());
-  test::TempDir dir;
-  for (std::size_t n = 0; n <= bytes.size(); ++n) {
-    const std::string path = dir.write("p.mp3", bytes.substr(0, n));
-    EXPECT_EQ(AudioFTAUtils::isMP3FileBased(path, n), n >= needed) << n;
+  const std::string bytes = test::readFile(fixture("mpeg1.mp3"));
+  uint64_t needed = 0;  // where the eleventh frame ends
+  for (int i = 0; i < 11; ++i) {
+    MP3Frame f;
+    f.header = loadU32BE(reinterpret_cast<const uint8_t*>(bytes.data() + needed));
+    ASSERT_EQ(MP3Parser::validateFrame(f), 0) << "frame " << i;
+    needed += f.frameLength;
   }
+  ASSERT_LE(needed, bytes.size());
+  for (std::size_t n = 0; n <= bytes.size(); ++n) EXPECT_EQ(isMp3(bytes.substr(0, n)), n >= needed) << n;
+}
+
+std::string u32le(uint32_t v) {
+  return {static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16), static_cast<char>(v >> 24)};
+}
+
+TEST(WAVParser, RiffFormAndDeclaredSize) {
+  const std::string body = "WAVEfmt " + std::string(20, '\0');
+  EXPECT_TRUE(isWav("RIFF" + u32le(body.size()) + body));
+  EXPECT_TRUE(isWav("RIFF" + u32le(body.size() + 8) + body));   // the size may count the header too
+  EXPECT_FALSE(isWav("RIFF" + u32le(body.size() + 9) + body));  // larger than the file
+  EXPECT_FALSE(isWav("RIFX" + u32le(body.size()) + body));
+  EXPECT_FALSE(isWav("RIFF" + u32le(body.size()) + "AVI " + body.substr(4)));
+  EXPECT_FALSE(isWav("RIFF" + u32le(4) + "WAV"));  // no room for the form type
+  EXPECT_FALSE(AudioFTAUtils::isWAVFileBased("/nonexistent/a.wav", 100));
+}
+
+TEST(WAVParser, ChunkWalkOfARealFile) {
+  // ffmpeg puts a LIST chunk between "fmt " and "data": the chunk walk must
+  // land on "data" with the samples running to the end of the file.
+  InputFile file(fixture("ffmpeg.wav"));
+  uint64_t pos = 12;
+  Chunk chunk;
+  bool sawList = false;
+  for (int i = 0; i < 8 && chunk.read(file, pos) && !chunk.isEquals(DATA_CHUNK); ++i) {
+    if (chunk.isEquals(LIST_CHUNK)) {
+      FourCC listType;
+      ASSERT_TRUE(listType.read(file, pos));
+      sawList = true;
+    }
+    chunk.skip(pos);
+  }
+  EXPECT_TRUE(sawList);
+  ASSERT_TRUE(chunk.isEquals(DATA_CHUNK));
+  EXPECT_EQ(pos + chunk.size, file.size());
+}
+
+TEST(WAVParser, TruncationSweep) {
+  const std::string bytes = test::readFile(fixture("tone.wav"));
+  const uint32_t declared = loadU32LE(reinterpret_cast<const uint8_t*>(bytes.data() + 4));
+  for (std::size_t n = 0; n <= bytes.size(); ++n)
+    EXPECT_EQ(isWav(bytes.substr(0, n)), n >= 12 && n >= declared) << n;
+}
+
+TEST(AMRFile, MagicLines) {
+  EXPECT_TRUE(isAmr("#!AMR\n"));
+  EXPECT_FALSE(isAmr("#!AMR"));
+  EXPECT_TRUE(isAmr("#!AMR_MC1.0\n" + std::string(1, '\0')));
+  EXPECT_FALSE(isAmr("#!AMR_MC1.0\n"));  // nothing after the magic
+  EXPECT_FALSE(isAmr("#!AMR-WB\n" + std::string(20, '\x04')));
+  EXPECT_FALSE(isAmr("#!amr\n" + std::string(20, '\x04')));
 }
 
 }  // namespace
