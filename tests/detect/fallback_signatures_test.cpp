@@ -86,10 +86,6 @@ TEST_F(FallbackSignatures, SharedByteProbes) {
   EXPECT_EQ(checkBytesMatchWithoutStaticOffset(data, 10, u("</svg>"), 6), 1u);
   EXPECT_EQ(checkBytesMatchWithoutStaticOffset(data, 9, u("</svg>"), 6), 0u);
   EXPECT_EQ(checkBytesMatchWithoutStaticOffset(data, 2, data, 3), 0u);
-
-  const unsigned char word[] = {0x01, 0xAB, 0xF0};
-  EXPECT_EQ(convertHexaBytesToStringWithBigEndian(word, 3), "01abf0");
-  EXPECT_EQ(convertHexaBytesToStringWithLittleEndian(word, 3), "f0ab01");
 }
 
 }  // namespace

@@ -118,15 +118,11 @@ class CfbBuilder {
   std::size_t fatEntryOffset(uint32_t sector) const { return sectorOffset(sector / (ss_ / 4)) + 4 * (sector % (ss_ / 4)); }
   uint32_t startSector(int id) const { return nodes_[id].start; }
 
-  static void setU16(std::vector<uint8_t>& b, std::size_t at, uint16_t v) {
-    for (int i = 0; i < 2; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
-  }
+  static void setU16(std::vector<uint8_t>& b, std::size_t at, uint16_t v) { b[at] = v & 0xFF, b[at + 1] = v >> 8; }
   static void setU32(std::vector<uint8_t>& b, std::size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
+    setU16(b, at, static_cast<uint16_t>(v)), setU16(b, at + 2, static_cast<uint16_t>(v >> 16));
   }
-  static void put32(std::vector<uint8_t>& b, uint32_t v) {
-    for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
-  }
+  static void put32(std::vector<uint8_t>& b, uint32_t v) { b.resize(b.size() + 4), setU32(b, b.size() - 4, v); }
 
  private:
   struct Node {
@@ -141,9 +137,8 @@ class CfbBuilder {
 
   int add(const std::u16string& name, uint8_t type, std::vector<uint8_t> data, int parent) {
     nodes_.push_back({name, type, std::move(data), parent, {}, {}});
-    const int id = static_cast<int>(nodes_.size() - 1);
-    nodes_[parent].children.push_back(id);
-    return id;
+    nodes_[parent].children.push_back(static_cast<int>(nodes_.size() - 1));
+    return nodes_[parent].children.back();
   }
   uint32_t sectorsOf(std::size_t bytes) const { return static_cast<uint32_t>((bytes + ss_ - 1) / ss_); }
   uint32_t place(uint32_t& next, const std::vector<uint8_t>& bytes) {
@@ -172,12 +167,10 @@ class CfbBuilder {
     setU16(e, 0x40, static_cast<uint16_t>((std::min<std::size_t>(n.name.size(), 31) + 1) * 2));
     e[0x42] = n.type;
     e[0x43] = 1;
-    setU32(e, 0x44, n.left);
-    setU32(e, 0x48, n.right);
-    setU32(e, 0x4C, n.child);
+    for (auto [at, v] : {std::pair<int, uint32_t>{0x44, n.left}, {0x48, n.right}, {0x4C, n.child}, {0x74, n.start},
+                         {0x78, static_cast<uint32_t>(n.data.size())}})
+      setU32(e, at, v);
     std::memcpy(&e[0x50], n.clsid, 16);
-    setU32(e, 0x74, n.start);
-    setU32(e, 0x78, static_cast<uint32_t>(n.data.size()));
     dir.insert(dir.end(), e.begin(), e.end());
   }
 
