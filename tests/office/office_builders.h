@@ -4,6 +4,8 @@
 // (fixtures/office/verifiers.tsv).
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -41,13 +43,13 @@ inline Verifier loadVerifier(const std::string& scheme, int bits, const std::str
     if (f.size() == 6 && f[0] == scheme && f[1] == std::to_string(bits) && f[2] == password)
       return {fromHex(f[3]), fromHex(f[4]), fromHex(f[5])};
   }
+  ADD_FAILURE() << "no verifier for " << scheme << " " << bits << " " << password;
   return {};
 }
 
 inline Bytes biffRecord(uint16_t type, const Bytes& data) {
   Bytes r;
-  put16(r, type);
-  put16(r, static_cast<uint16_t>(data.size()));
+  put32(r, type | static_cast<uint32_t>(data.size()) << 16);
   append(r, data);
   return r;
 }
@@ -61,9 +63,7 @@ inline Bytes bof(uint16_t version = 0x0600, uint16_t substream = 0x0005) {
 
 inline Bytes filePassRc4(const Verifier& v) {
   Bytes d = {1, 0, 1, 0, 1, 0};  // RC4, version 1.1
-  append(d, v.salt);
-  append(d, v.verifier);
-  append(d, v.verifierHash);
+  for (const Bytes* part : {&v.salt, &v.verifier, &v.verifierHash}) append(d, *part);
   return biffRecord(0x002F, d);
 }
 
