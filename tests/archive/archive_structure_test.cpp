@@ -2,6 +2,8 @@
 // split-piece probes on pieces made by zip -s, 7za -v and split(1).
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "archive/archive_fta_utils.h"
 #include "archive/archive_structure.h"
 #include "archive_builders.h"
@@ -14,43 +16,34 @@ namespace {
 using test::Bytes;
 
 Bytes tarHeader(const std::string& name, const std::string& size, char type) {
-  Bytes h(512, 0);
-  test::putText(h, 0, name);
+  Bytes h = test::textAt(512, 0, name);
   test::putText(h, 124, size);
   h[156] = static_cast<uint8_t>(type);
   return h;
 }
 
-class TarHeader : public ::testing::Test {
- protected:
-  bool isTar(const Bytes& b) {
+TEST(TarHeader, TypeFlagSizeAndName) {
+  test::TempDir dir;
+  auto isTar = [&](const Bytes& b) {
     InputFile f(dir.write("t.tar", b));
     return TarArchive().isTAR(f, b.size());
-  }
-  test::TempDir dir;
-};
-
-TEST_F(TarHeader, TypeFlagAndSizeMustAgree) {
-  EXPECT_TRUE(isTar(tarHeader("a.txt", "00000000014", '0')));
-  EXPECT_TRUE(isTar(tarHeader("dir/", "00000000000", '5')));
-  EXPECT_FALSE(isTar(tarHeader("link", "           ", '2')));  // no digit at all
-  EXPECT_TRUE(isTar(tarHeader("link", "0", '1')));
-  EXPECT_FALSE(isTar(tarHeader("empty", "00000000000", '0')));   // empty regular file
-  EXPECT_FALSE(isTar(tarHeader("old", "00000000014", '\0')));    // pre-POSIX regular file
-  EXPECT_FALSE(isTar(tarHeader("dir/", "00000000001", '5')));
-  EXPECT_FALSE(isTar(tarHeader("a.txt", "0000000001 9", '0')));  // not octal
-  EXPECT_FALSE(isTar(tarHeader("a.txt", "00000000014", 'x')));
-  EXPECT_TRUE(isTar(tarHeader("a.txt", "   14 ", '0')));         // leading spaces, then digits
-}
-
-TEST_F(TarHeader, NameFieldIsCheckedPastItsEnd) {
-  Bytes h = tarHeader("a.txt", "00000000014", '0');
-  h[60] = ':';  // after the name's NUL
-  EXPECT_FALSE(isTar(h));
+  };
+  const std::vector<std::tuple<const char*, const char*, char, bool>> cases = {
+      {"a.txt", "00000000014", '0', true},   {"dir/", "00000000000", '5', true},
+      {"link", "           ", '2', false},   // no digit at all
+      {"link", "0", '1', true},              {"empty", "00000000000", '0', false},  // empty regular file
+      {"old", "00000000014", '\0', false},   // pre-POSIX regular file
+      {"dir/", "00000000001", '5', false},   {"a.txt", "0000000001 9", '0', false},  // not octal
+      {"a.txt", "00000000014", 'x', false},  {"a.txt", "   14 ", '0', true},  // leading spaces, then digits
+  };
+  for (const auto& [name, size, type, tar] : cases) EXPECT_EQ(isTar(tarHeader(name, size, type)), tar) << name << size;
   for (char c : std::string(":*?\"<>|")) EXPECT_FALSE(isTar(tarHeader(std::string("a") + c, "1", '0'))) << c;
-  Bytes shortFile = tarHeader("a.txt", "00000000014", '0');
-  shortFile.resize(511);
-  EXPECT_FALSE(isTar(shortFile));
+  Bytes h = tarHeader("a.txt", "00000000014", '0');
+  h[60] = ':';  // the name field is checked past its NUL
+  EXPECT_FALSE(isTar(h));
+  h[60] = 0;
+  h.resize(511);
+  EXPECT_FALSE(isTar(h));
 }
 
 TEST(RarHeader, VariableLengthIntegers) {
@@ -81,44 +74,28 @@ TEST(RarHeader, VariableLengthIntegers) {
   EXPECT_FALSE(volume);
 }
 
-class SplitArchive : public ::testing::Test {
- protected:
-  static bool isSplit(const std::string& probe, const std::string& name) {
+// zip -s: the first piece has no end record, the last one has. 7za -v: every
+// volume ends before the header the start header points to. split(1): a
+// piece ends inside the data; the last tar piece ends with the archive's
+// zero blocks and cannot be told from a whole archive. A gzip stream carries
+// no length up front: every piece counts as one.
+TEST(SplitArchive, PiecesAndWholeFiles) {
+  const std::vector<std::tuple<const char*, const char*, bool>> cases = {
+      {"ZIP", "zipsplit.z01", true},  {"ZIP", "zipsplit.zip", false},  {"ZIP", "plain.zip", false},
+      {"7Z", "vol.7z.001", true},     {"7Z", "vol.7z.002", true},      {"7Z", "vol.7z.003", true},
+      {"7Z", "a.7z", false},          {"TAR", "noise.tar.001", true},  {"TAR", "noise.tar.002", true},
+      {"TAR", "noise.tar.005", false}, {"TAR", "noise.tar", false},    {"XZ", "noise.xz.001", true},
+      {"XZ", "noise.xz.002", false},  {"XZ", "noise.xz", false},       {"GZ", "noise.gz.001", true},
+      {"GZ", "noise.gz", true},
+  };
+  for (const auto& [probe, name, split] : cases) {
     InputFile f(test::fixturesDir() + "/archive/" + name);
-    EXPECT_TRUE(f.isOpen()) << name;
-    return ArchiveFTAUtils::splitFuntionHandler.at(probe)(f, f.size());
+    ASSERT_TRUE(f.isOpen()) << name;
+    EXPECT_EQ(ArchiveFTAUtils::splitFuntionHandler.at(probe)(f, f.size()), split) << probe << " " << name;
   }
-};
-
-TEST_F(SplitArchive, PiecesAndWholeFiles) {
-  // zip -s: the first piece has no end record, the last one has.
-  EXPECT_TRUE(isSplit("ZIP", "zipsplit.z01"));
-  EXPECT_FALSE(isSplit("ZIP", "zipsplit.zip"));
-  EXPECT_FALSE(isSplit("ZIP", "plain.zip"));
-  // 7za -v: every volume ends before the header the start header points to.
-  EXPECT_TRUE(isSplit("7Z", "vol.7z.001"));
-  EXPECT_TRUE(isSplit("7Z", "vol.7z.002"));
-  EXPECT_TRUE(isSplit("7Z", "vol.7z.003"));
-  EXPECT_FALSE(isSplit("7Z", "a.7z"));
-  // split(1): a piece ending inside the data; the last tar piece ends with
-  // the archive's zero blocks and cannot be told from a whole archive.
-  EXPECT_TRUE(isSplit("TAR", "noise.tar.001"));
-  EXPECT_TRUE(isSplit("TAR", "noise.tar.002"));
-  EXPECT_FALSE(isSplit("TAR", "noise.tar.005"));
-  EXPECT_FALSE(isSplit("TAR", "noise.tar"));
-  EXPECT_TRUE(isSplit("XZ", "noise.xz.001"));
-  EXPECT_FALSE(isSplit("XZ", "noise.xz.002"));
-  EXPECT_FALSE(isSplit("XZ", "noise.xz"));
-  // A gzip stream carries no length up front: every piece counts as one.
-  EXPECT_TRUE(isSplit("GZ", "noise.gz.001"));
-  EXPECT_TRUE(isSplit("GZ", "noise.gz"));
-
-  EXPECT_EQ(ArchiveFTAUtils::splitFuntionHandler.size(), 5u);
-  EXPECT_EQ(ArchiveFTAUtils::splitMimeType.at("TAR"), "application/x-tar");
-  EXPECT_EQ(ArchiveFTAUtils::splitMimeType.count("7Z"), 0u);
 }
 
-TEST_F(SplitArchive, SevenZipCutAnywhereIsAPiece) {
+TEST(SplitArchive, SevenZipCutAnywhereIsAPiece) {
   const std::string whole = test::readFile(test::fixturesDir() + "/archive/a.7z");
   test::TempDir dir;
   for (std::size_t n = 0; n < whole.size(); n += 97) {

@@ -14,15 +14,15 @@ namespace {
 using test::Bytes;
 using test::PeBuilder;
 
-const Bytes kRar4 = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00, 0xCF, 0x90, 0x73, 0, 0, 0x0D, 0, 0, 0, 0, 0, 0, 0};
-
-Bytes sevenZip() {
-  Bytes b = {0x37, 0x7A, 0xBC, 0xAF, 0x27, 0x1C, 0x00, 0x04};
-  b.resize(64, 0x01);
+Bytes padded(const std::string& magic, std::size_t size, uint8_t fill = 0) {
+  Bytes b = test::bytesOf(magic);
+  b.resize(size, fill);
   return b;
 }
-
-Bytes textSection() { return Bytes(300, 0xC3); }
+PeBuilder withText() { return PeBuilder().section(".text", 0x1000, Bytes(300, 0xC3)); }
+Bytes rsrcPe(uint32_t type, const std::vector<Bytes>& payloads, uint32_t va = 0x2000) {
+  return PeBuilder().section(".rsrc", va, test::resourceSection(type, payloads, va)).bytes();
+}
 
 class SelfExtractor : public ::testing::Test {
  protected:
@@ -37,92 +37,71 @@ class SelfExtractor : public ::testing::Test {
   test::TempDir dir;
 };
 
-TEST_F(SelfExtractor, ArchiveAtAndAfterTheOverlayStart) {
-  auto withOverlay = [](Bytes pad, const Bytes& archive) {
-    test::append(pad, archive);
-    return PeBuilder().section(".text", 0x1000, textSection()).overlay(pad).bytes();
-  };
-  EXPECT_TRUE(sfx(withOverlay({}, kRar4)));
-  EXPECT_FALSE(sfx(withOverlay({0}, kRar4)));  // RAR only right at the start
-  EXPECT_TRUE(sfx(withOverlay({}, sevenZip())));
-  EXPECT_TRUE(sfx(withOverlay(Bytes(1023, 0), sevenZip())));
-  EXPECT_FALSE(sfx(withOverlay(Bytes(1024, 0), sevenZip())));  // beyond the 1029 bytes searched
-
-  // ZIP with a comment: the first local header within 1024 positions.
+TEST_F(SelfExtractor, ArchiveInTheOverlay) {
+  const Bytes rar = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00, 0xCF, 0x90, 0x73, 0, 0, 0x0D, 0, 0, 0, 0, 0, 0, 0};
+  const Bytes sevenZip = padded(std::string("7z\xBC\xAF\x27\x1C\x00\x04", 8), 64, 0x01);
   const Bytes commented = test::ZipBuilder().entry("a", "b").comment("c").bytes();
-  EXPECT_TRUE(sfx(withOverlay(Bytes(1023, 0), commented)));
-  EXPECT_FALSE(sfx(withOverlay(Bytes(1024, 0), commented)));
-  EXPECT_FALSE(sfx(PeBuilder().section(".text", 0x1000, textSection()).bytes()));  // no overlay
-}
+  auto at = [](std::size_t pad, const Bytes& archive) {
+    Bytes overlay(pad, 0);
+    test::append(overlay, archive);
+    return withText().overlay(overlay).bytes();
+  };
+  EXPECT_TRUE(sfx(at(0, rar)));
+  EXPECT_FALSE(sfx(at(1, rar)));  // RAR only right at the start
+  EXPECT_TRUE(sfx(at(0, sevenZip)));
+  EXPECT_TRUE(sfx(at(1023, sevenZip)));
+  EXPECT_FALSE(sfx(at(1024, sevenZip)));  // beyond the 1029 bytes searched
+  // ZIP with a comment: the first local header within 1024 positions.
+  EXPECT_TRUE(sfx(at(1023, commented)));
+  EXPECT_FALSE(sfx(at(1024, commented)));
+  EXPECT_FALSE(sfx(withText().bytes()));  // no overlay
 
-TEST_F(SelfExtractor, ZipWithoutCommentIsFollowedThroughItsDirectory) {
-  const Bytes pe = PeBuilder().section(".text", 0x1000, textSection()).bytes();
-  // Offsets relative to the executable's start, as zip -A leaves them.
-  Bytes adjusted = test::ZipBuilder().prefix(pe).entry("a", "b").bytes();
-  EXPECT_TRUE(sfx(adjusted));
-  // Unadjusted offsets point into the executable part: refused, although a
-  // local header sits right at the overlay start.
-  Bytes unadjusted = pe;
-  test::append(unadjusted, test::ZipBuilder().entry("a", "b").bytes());
-  EXPECT_FALSE(sfx(unadjusted));
+  // ZIP without a comment is followed through its directory: offsets
+  // relative to the executable's start (zip -A) pass; unadjusted offsets
+  // point into the executable and are refused, although a local header sits
+  // right at the overlay start.
+  EXPECT_TRUE(sfx(test::ZipBuilder().prefix(withText().bytes()).entry("a", "b").bytes()));
+  EXPECT_FALSE(sfx(withText().overlay(test::ZipBuilder().entry("a", "b").bytes()).bytes()));
 }
 
 TEST_F(SelfExtractor, CabinetResource) {
+  const Bytes cab = padded("MSCF", 40);
   for (const char* magic : {"MSCF", "ISc("}) {
-    Bytes cab = test::bytesOf(magic);
-    cab.resize(40, 0);
-    EXPECT_TRUE(rsrc(PeBuilder()
-                         .section(".text", 0x1000, textSection())
-                         .section(".rsrc", 0x2000, test::resourceSection(10, cab, 0x2000))
-                         .bytes()));
+    EXPECT_TRUE(rsrc(withText().section(".rsrc", 0x2000, test::resourceSection(10, {padded(magic, 40)}, 0x2000)).bytes()));
   }
-  Bytes icon(40, 0x11);
-  EXPECT_FALSE(rsrc(PeBuilder().section(".rsrc", 0x2000, test::resourceSection(10, icon, 0x2000)).bytes()));
-  Bytes cab = test::bytesOf("MSCF");
-  EXPECT_FALSE(rsrc(PeBuilder().section(".rsrc", 0x2000, test::resourceSection(3, cab, 0x2000)).bytes()));
-}
+  EXPECT_FALSE(rsrc(rsrcPe(10, {Bytes(40, 0x11)})));
+  EXPECT_FALSE(rsrc(rsrcPe(3, {test::bytesOf("MSCF")})));  // not RCDATA
 
-TEST_F(SelfExtractor, RawDataNearTheEndEndsTheCheck) {
-  // Two RCDATA resources: the first is moved to 3 bytes before the end of
-  // the file, the second is a cabinet. The first settles it.
-  Bytes cab = test::bytesOf("MSCF");
-  cab.resize(40, 0);
-  const Bytes section = test::resourceSection(10, std::vector<Bytes>{Bytes(8, 1), cab}, 0x2000);
-  Bytes pe = PeBuilder().section(".rsrc", 0x2000, section).bytes();
+  // Two RCDATA resources: once the first is moved to 3 bytes before the end
+  // of the file, it settles the check although the second is a cabinet.
+  Bytes pe = rsrcPe(10, {Bytes(8, 1), cab});
   EXPECT_TRUE(rsrc(pe));
-  const uint32_t rsrcRaw = 512, firstDataEntry = 0x30 + 16 + 16;
-  const uint32_t nearEnd = static_cast<uint32_t>(pe.size()) - 3;
+  const uint32_t rsrcRaw = 512, firstDataEntry = 0x30 + 16 + 16, nearEnd = static_cast<uint32_t>(pe.size()) - 3;
   test::putU32(pe, rsrcRaw + firstDataEntry, 0x2000 + (nearEnd - rsrcRaw));
   EXPECT_FALSE(rsrc(pe));
 }
 
 TEST(PeResources, LoopsAndBadOffsetsAreRejected) {
   test::TempDir dir;
-  auto parse = [&](const Bytes& b, PEFileParser::ResDirTableStructure& root) {
+  PEFileParser::ResDirTableStructure root;
+  auto parse = [&](const Bytes& section) {
+    const Bytes b = PeBuilder().section(".rsrc", 0x3000, section).bytes();
     InputFile f(dir.write("p.exe", b));
     return PEFileParser(f, b.size()).parseResourceSection(root);
   };
-  PEFileParser::ResDirTableStructure root;
-  Bytes good = PeBuilder().section(".rsrc", 0x3000, test::resourceSection(10, Bytes(8, 1), 0x3000)).bytes();
-  ASSERT_TRUE(parse(good, root));
+  auto patched = [](std::size_t at, uint32_t value) {
+    Bytes s = test::resourceSection(10, {Bytes(8, 1)}, 0x3000);
+    test::putU32(s, at, value);
+    return s;
+  };
+  ASSERT_TRUE(parse(test::resourceSection(10, {Bytes(8, 1)}, 0x3000)));
   ASSERT_EQ(root.subdirectories.size(), 1u);
   EXPECT_EQ(root.subdirectories[0].id, 10u);
 
-  // A name directory pointing back at the root.
-  Bytes loop = test::resourceSection(10, Bytes(8, 1), 0x3000);
-  test::putU32(loop, 0x18 + 20, 0x80000000u);
-  EXPECT_FALSE(parse(PeBuilder().section(".rsrc", 0x3000, loop).bytes(), root));
-  // The root pointing at itself.
-  Bytes self = loop;
-  test::putU32(self, 20, 0x80000000u);
-  EXPECT_FALSE(parse(PeBuilder().section(".rsrc", 0x3000, self).bytes(), root));
-  // A subdirectory and a name beyond the end of the file.
-  Bytes far = test::resourceSection(10, Bytes(8, 1), 0x3000);
-  test::putU32(far, 0x18 + 20, 0x80000000u | 0x7FFF0000u);
-  EXPECT_FALSE(parse(PeBuilder().section(".rsrc", 0x3000, far).bytes(), root));
-  Bytes named = test::resourceSection(10, Bytes(8, 1), 0x3000);
-  test::putU32(named, 16, 0x80000000u | 0x7FFFFF00u);
-  EXPECT_FALSE(parse(PeBuilder().section(".rsrc", 0x3000, named).bytes(), root));
+  EXPECT_FALSE(parse(patched(0x18 + 20, 0x80000000u)));  // name directory pointing back at the root
+  EXPECT_FALSE(parse(patched(20, 0x80000000u)));         // the root pointing at itself
+  EXPECT_FALSE(parse(patched(0x18 + 20, 0x80000000u | 0x7FFF0000u)));  // subdirectory beyond the end
+  EXPECT_FALSE(parse(patched(16, 0x80000000u | 0x7FFFFF00u)));         // name beyond the end
   // A chain of distinct directories deeper than any real tree, ending in a
   // data entry: without the depth bound it would be read as valid.
   auto chain = [](uint32_t levels) {
@@ -131,10 +110,10 @@ TEST(PeResources, LoopsAndBadOffsetsAreRejected) {
       test::putU16(c, d * 24 + 14, 1);
       test::putU32(c, d * 24 + 20, d + 1 < levels ? (0x80000000u | (d + 1) * 24) : levels * 24);
     }
-    return PeBuilder().section(".rsrc", 0x3000, c).bytes();
+    return c;
   };
-  EXPECT_TRUE(parse(chain(4), root));
-  EXPECT_FALSE(parse(chain(12), root));
+  EXPECT_TRUE(parse(chain(4)));
+  EXPECT_FALSE(parse(chain(12)));
 }
 
 TEST(PeResources, RealExecutables) {
@@ -145,13 +124,11 @@ TEST(PeResources, RealExecutables) {
   EXPECT_GT(text.sizeOfRawData, 0u);
   EXPECT_TRUE(plain.getListResourceObjects().empty());
 
-  PEFileParser withCab(dir + "rcdata_cab.exe");
-  auto list = withCab.getListResourceObjects();
+  auto list = PEFileParser(dir + "rcdata_cab.exe").getListResourceObjects();
   ASSERT_EQ(list.size(), 1u);
   EXPECT_EQ(list[0].typeId, 10u);
   EXPECT_EQ(list[0].nameId, 1u);
-  InputFile f(dir + "rcdata_cab.exe");
-  EXPECT_EQ(f.read(list[0].fileOffset, 4), test::bytesOf("MSCF"));
+  EXPECT_EQ(InputFile(dir + "rcdata_cab.exe").read(list[0].fileOffset, 4), test::bytesOf("MSCF"));
   EXPECT_EQ(list[0].size, test::readFile(dir + "a.cab").size());
 }
 

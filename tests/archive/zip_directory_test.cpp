@@ -1,6 +1,8 @@
 // The ZIP central directory probe on archives built here and made by zip.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "archive/zip_archive.h"
 #include "archive_builders.h"
 #include "common/byte_reader.h"
@@ -19,69 +21,51 @@ class ZipDirectory : public ::testing::Test {
     InputFile f = open(bytes);
     return ZipArchive::checkFileNameExistInZip(f, f.size(), name);
   }
+  // End record positions from the bottom and from the top, and whether `name` is found.
+  std::tuple<int64_t, int64_t, bool> probe(InputFile f, const std::string& name) {
+    return {ZipArchive::findEndCentralDirFromBot(f, f.size()), ZipArchive::findEndCentralDirFromTop(f, f.size()),
+            ZipArchive::checkFileNameExistInZip(f, f.size(), name)};
+  }
   test::TempDir dir;
 };
 
-TEST_F(ZipDirectory, NamesMatchExactlyAndCaseSensitively) {
+TEST_F(ZipDirectory, NamesMatchExactlyAndOnlyInTheDirectory) {
   Bytes zip = ZipBuilder().entry("META-INF/MANIFEST.MF", "Manifest-Version: 1.0\n").entry("a.txt", "x").bytes();
   EXPECT_TRUE(has(zip, "META-INF/MANIFEST.MF"));
   EXPECT_TRUE(has(zip, "a.txt"));
-  EXPECT_FALSE(has(zip, "META-INF/manifest.mf"));
-  EXPECT_FALSE(has(zip, "META-INF\\MANIFEST.MF"));
-  EXPECT_FALSE(has(zip, "./a.txt"));
-  EXPECT_FALSE(has(zip, "a.tx"));
-  EXPECT_FALSE(has(zip, ""));
-}
-
-TEST_F(ZipDirectory, EmptyNameEndsLookup) {
+  for (const char* miss : {"META-INF/manifest.mf", "META-INF\\MANIFEST.MF", "./a.txt", "a.tx", ""})
+    EXPECT_FALSE(has(zip, miss)) << miss;
+  // An empty name ends the lookup; a local header alone is no entry.
   EXPECT_FALSE(has(ZipBuilder().entry("", "x").entry("wanted", "y").bytes(), "wanted"));
   EXPECT_TRUE(has(ZipBuilder().entry("first", "x").entry("wanted", "y").bytes(), "wanted"));
-}
-
-TEST_F(ZipDirectory, LocalHeaderAloneIsNotAnEntry) {
   EXPECT_FALSE(has(ZipBuilder().entry("hidden", "x", false).entry("shown", "y").bytes(), "hidden"));
 }
 
-TEST_F(ZipDirectory, LongestCommentIsFoundFromTheBottom) {
+TEST_F(ZipDirectory, EndRecordFromTheBottomAndTheTop) {
   Bytes zip = ZipBuilder().entry("a.txt", "x").comment(std::string(65535, 'c')).bytes();
-  InputFile f = open(zip);
   const int64_t expected = static_cast<int64_t>(zip.size()) - 65535 - 22;
-  EXPECT_EQ(ZipArchive::findEndCentralDirFromBot(f, f.size()), expected);
-  EXPECT_TRUE(ZipArchive::checkFileNameExistInZip(f, f.size(), std::string("a.txt")));
-
-  // One more trailing byte puts the record out of the window: only the walk
-  // from the top still finds it.
+  EXPECT_EQ(probe(open(zip), "a.txt"), std::make_tuple(expected, expected, true));
+  // One more trailing byte puts the longest comment's record out of the
+  // window: only the walk from the top still finds it.
   zip.push_back('!');
-  InputFile g = open(zip);
-  EXPECT_EQ(ZipArchive::findEndCentralDirFromBot(g, g.size()), -1);
-  EXPECT_EQ(ZipArchive::findEndCentralDirFromTop(g, g.size()), expected);
-  EXPECT_TRUE(ZipArchive::checkFileNameExistInZip(g, g.size(), std::string("a.txt")));
-}
+  EXPECT_EQ(probe(open(zip), "a.txt"), std::make_tuple(int64_t{-1}, expected, true));
 
-TEST_F(ZipDirectory, SignatureInsideCommentAfterTheRecordWins) {
-  Bytes zip = ZipBuilder().entry("a.txt", "x").comment(std::string("PK\x05\x06", 4) + std::string(30, 'z')).bytes();
-  InputFile f = open(zip);
-  EXPECT_EQ(ZipArchive::findEndCentralDirFromBot(f, f.size()), static_cast<int64_t>(zip.size()) - 34);
-}
+  // A signature inside the comment after the record wins.
+  zip = ZipBuilder().entry("a.txt", "x").comment(std::string("PK\x05\x06", 4) + std::string(30, 'z')).bytes();
+  EXPECT_EQ(std::get<0>(probe(open(zip), "a.txt")), static_cast<int64_t>(zip.size()) - 34);
 
-TEST_F(ZipDirectory, StubBeforeTheDataDefeatsOnlyTheTopWalk) {
-  Bytes zip = ZipBuilder().prefix(Bytes(700, 0x90)).entry("payload.bin", "z").bytes();
-  InputFile f = open(zip);
-  EXPECT_GT(ZipArchive::findEndCentralDirFromBot(f, f.size()), 0);
-  EXPECT_EQ(ZipArchive::findEndCentralDirFromTop(f, f.size()), -1);
-  EXPECT_TRUE(ZipArchive::checkFileNameExistInZip(f, f.size(), std::string("payload.bin")));
-}
-
-TEST_F(ZipDirectory, RealArchives) {
-  InputFile streamed(test::fixturesDir() + "/archive/streamed.zip");  // data descriptors
-  ASSERT_TRUE(streamed.isOpen());
-  EXPECT_GT(ZipArchive::findEndCentralDirFromBot(streamed, streamed.size()), 0);
-  EXPECT_EQ(ZipArchive::findEndCentralDirFromTop(streamed, streamed.size()), -1);
-  EXPECT_TRUE(ZipArchive::checkFileNameExistInZip(streamed, streamed.size(), std::string("-")));
-
-  InputFile plain(test::fixturesDir() + "/archive/plain.zip");
-  EXPECT_EQ(ZipArchive::findEndCentralDirFromTop(plain, plain.size()),
-            ZipArchive::findEndCentralDirFromBot(plain, plain.size()));
+  // A stub before the data, and zip's data descriptors, defeat only the walk from the top.
+  auto [bot, top, found] = probe(open(ZipBuilder().prefix(Bytes(700, 0x90)).entry("payload.bin", "z").bytes()), "payload.bin");
+  EXPECT_GT(bot, 0);
+  EXPECT_EQ(top, -1);
+  EXPECT_TRUE(found);
+  std::tie(bot, top, found) = probe(InputFile(test::fixturesDir() + "/archive/streamed.zip"), "-");
+  EXPECT_GT(bot, 0);
+  EXPECT_EQ(top, -1);
+  EXPECT_TRUE(found);
+  std::tie(bot, top, found) = probe(InputFile(test::fixturesDir() + "/archive/plain.zip"), "");
+  EXPECT_EQ(top, bot);
+  EXPECT_GT(bot, 0);
 }
 
 TEST_F(ZipDirectory, ShortFilesAndTruncation) {
@@ -94,12 +78,9 @@ TEST_F(ZipDirectory, ShortFilesAndTruncation) {
   // it; the missing high bytes of a small offset read as the zeros they are).
   const Bytes zip = ZipBuilder().entry("a.txt", "hello").entry("b.txt", "world").bytes();
   for (std::size_t n = 0; n < zip.size(); ++n) {
-    Bytes prefix(zip.begin(), zip.begin() + static_cast<std::ptrdiff_t>(n));
-    const bool found = has(prefix, "b.txt");
-    if (n < zip.size() - 5) {
-      EXPECT_FALSE(found) << n;
-    } else if (n >= zip.size() - 2) {
-      EXPECT_TRUE(found) << n;
+    const bool found = has(Bytes(zip.begin(), zip.begin() + static_cast<std::ptrdiff_t>(n)), "b.txt");
+    if (n < zip.size() - 5 || n >= zip.size() - 2) {
+      EXPECT_EQ(found, n >= zip.size() - 2) << n;
     }
   }
   // A declared count beyond what the directory holds ends at the first
