@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,19 @@ inline void putU16(Bytes& b, std::size_t at, uint16_t v) {
 inline void putU32(Bytes& b, std::size_t at, uint32_t v) {
   putU16(b, at, static_cast<uint16_t>(v));
   putU16(b, at + 2, static_cast<uint16_t>(v >> 16));
+}
+// Little-endian fields {offset, width 2 or 4, value} written into `b`.
+struct Field {
+  std::size_t at;
+  int width;
+  uint64_t value;
+};
+inline Bytes& put(Bytes& b, std::initializer_list<Field> fields) {
+  for (const Field& f : fields) {
+    if (f.width == 2) putU16(b, f.at, static_cast<uint16_t>(f.value));
+    if (f.width == 4) putU32(b, f.at, static_cast<uint32_t>(f.value));
+  }
+  return b;
 }
 inline void putText(Bytes& b, std::size_t at, const std::string& s) {
   if (b.size() < at + s.size()) b.resize(at + s.size());
@@ -40,35 +54,19 @@ class ZipBuilder {
   ZipBuilder& prefix(const Bytes& stub) { return data_ = stub, *this; }
   ZipBuilder& comment(const std::string& text) { return comment_ = text, *this; }
   ZipBuilder& entry(const std::string& name, const std::string& content, bool inDirectory = true) {
-    const auto size = static_cast<uint32_t>(content.size());
-    const auto local = static_cast<uint32_t>(data_.size());
-    Bytes h(30, 0);
-    putU32(h, 0, 0x04034B50);
-    putU32(h, 18, size);
-    putU32(h, 22, size);
-    putU16(h, 26, static_cast<uint16_t>(name.size()));
-    append(data_, h);
+    const std::size_t size = content.size(), local = data_.size();
+    Bytes h(30, 0), c(46, 0);
+    append(data_, put(h, {{0, 4, 0x04034B50}, {18, 4, size}, {22, 4, size}, {26, 2, name.size()}}));
     append(data_, bytesOf(name + content));
     if (!inDirectory) return *this;
-    Bytes c(46, 0);
-    putU32(c, 0, 0x02014B50);
-    putU32(c, 20, size);
-    putU32(c, 24, size);
-    putU16(c, 28, static_cast<uint16_t>(name.size()));
-    putU32(c, 42, local);
-    append(c, bytesOf(name));
-    append(central_, c);
-    ++count_;
-    return *this;
+    append(central_, put(c, {{0, 4, 0x02014B50}, {20, 4, size}, {24, 4, size}, {28, 2, name.size()}, {42, 4, local}}));
+    append(central_, bytesOf(name));
+    return ++count_, *this;
   }
   Bytes bytes() const {
     Bytes out = data_, e(22, 0);
-    putU32(e, 0, 0x06054B50);
-    putU16(e, 8, count_);
-    putU16(e, 10, count_);
-    putU32(e, 12, static_cast<uint32_t>(central_.size()));
-    putU32(e, 16, static_cast<uint32_t>(out.size()));
-    putU16(e, 20, static_cast<uint16_t>(comment_.size()));
+    put(e, {{0, 4, 0x06054B50}, {8, 2, count_}, {10, 2, count_}, {12, 4, central_.size()}, {16, 4, out.size()},
+            {20, 2, comment_.size()}});
     append(out, central_);
     append(out, e);
     append(out, bytesOf(comment_));
@@ -85,32 +83,24 @@ class ZipBuilder {
 // header), sections whose raw data is 512-aligned, then an optional overlay.
 class PeBuilder {
  public:
-  PeBuilder& section(const std::string& name, uint32_t virtualAddress, const Bytes& raw) {
-    sections_.push_back({name, virtualAddress, raw});
-    return *this;
+  PeBuilder& section(const std::string& name, uint32_t va, const Bytes& raw) {
+    return sections_.push_back({name, va, raw}), *this;
   }
   PeBuilder& overlay(const Bytes& bytes) { return overlay_ = bytes, *this; }
   Bytes bytes() const {
     Bytes b = textAt(64, 0, "MZ");
-    putU32(b, 60, 64);
     putText(b, 64, std::string("PE\0\0", 4));
-    putU16(b, 68, 0x8664);
-    putU16(b, 70, static_cast<uint16_t>(sections_.size()));
-    putU16(b, 84, 16);
+    put(b, {{60, 4, 64}, {68, 2, 0x8664}, {70, 2, sections_.size()}, {84, 2, 16}});
     b.resize((104 + 40 * sections_.size() + 511) / 512 * 512, 0);
     for (std::size_t i = 0; i < sections_.size(); ++i) {
       const Section& s = sections_[i];
       const std::size_t h = 104 + 40 * i, size = (s.raw.size() + 511) / 512 * 512;
       putText(b, h, s.name.substr(0, 8));
-      putU32(b, h + 8, static_cast<uint32_t>(s.raw.size()));
-      putU32(b, h + 12, s.va);
-      putU32(b, h + 16, static_cast<uint32_t>(size));
-      putU32(b, h + 20, static_cast<uint32_t>(b.size()));
+      put(b, {{h + 8, 4, s.raw.size()}, {h + 12, 4, s.va}, {h + 16, 4, size}, {h + 20, 4, b.size()}});
       append(b, s.raw);
       b.resize(b.size() + size - s.raw.size(), 0);
     }
-    append(b, overlay_);
-    return b;
+    return append(b, overlay_), b;
   }
 
  private:
@@ -130,17 +120,11 @@ class PeBuilder {
 inline Bytes resourceSection(uint32_t type, const std::vector<Bytes>& payloads, uint32_t rva) {
   const std::size_t n = payloads.size(), dataAt = 0x30 + 16 + 8 * n;
   Bytes s(dataAt + 16 * n, 0);
-  for (uint32_t dir : {0u, 0x18u}) {
-    putU16(s, dir + 14, 1);
-    putU32(s, dir + 16, dir == 0 ? type : 1);
-    putU32(s, dir + 20, 0x80000000u | (dir + 0x18));
-  }
-  putU16(s, 0x30 + 14, static_cast<uint16_t>(n));
+  put(s, {{14, 2, 1}, {16, 4, type}, {20, 4, 0x80000018u}, {0x18 + 14, 2, 1}, {0x18 + 16, 4, 1},
+          {0x18 + 20, 4, 0x80000030u}, {0x30 + 14, 2, n}});
   for (std::size_t i = 0; i < n; ++i) {
-    putU32(s, 0x30 + 16 + 8 * i, static_cast<uint32_t>(0x409 + i));
-    putU32(s, 0x30 + 20 + 8 * i, static_cast<uint32_t>(dataAt + 16 * i));
-    putU32(s, dataAt + 16 * i, rva + static_cast<uint32_t>(s.size()));
-    putU32(s, dataAt + 16 * i + 4, static_cast<uint32_t>(payloads[i].size()));
+    put(s, {{0x30 + 16 + 8 * i, 4, 0x409 + i}, {0x30 + 20 + 8 * i, 4, dataAt + 16 * i},
+            {dataAt + 16 * i, 4, rva + s.size()}, {dataAt + 16 * i + 4, 4, payloads[i].size()}});
     append(s, payloads[i]);
   }
   return s;

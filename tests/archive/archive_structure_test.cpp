@@ -104,10 +104,7 @@ TEST(SplitArchive, SevenZipCutAnywhereIsAPiece) {
   }
   // Header fields near 2^64 must not wrap into "complete".
   Bytes hostile(64, 0);
-  test::putU32(hostile, 12, 0xFFFFFFF0u);
-  test::putU32(hostile, 16, 0xFFFFFFFFu);
-  test::putU32(hostile, 20, 0x40);
-  InputFile h(dir.write("h.7z", hostile));
+  InputFile h(dir.write("h.7z", test::put(hostile, {{12, 4, 0xFFFFFFF0u}, {16, 4, 0xFFFFFFFFu}, {20, 4, 0x40}})));
   EXPECT_TRUE(ArchiveFTAUtils::isSplit7z(h, h.size()));
 }
 

@@ -2,6 +2,8 @@
 // here and on executables made by mingw-w64 (see generate.sh).
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "archive/archive_fta_utils.h"
 #include "archive/pe_file_parser.h"
 #include "archive_builders.h"
@@ -41,19 +43,17 @@ TEST_F(SelfExtractor, ArchiveInTheOverlay) {
   const Bytes rar = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00, 0xCF, 0x90, 0x73, 0, 0, 0x0D, 0, 0, 0, 0, 0, 0, 0};
   const Bytes sevenZip = padded(std::string("7z\xBC\xAF\x27\x1C\x00\x04", 8), 64, 0x01);
   const Bytes commented = test::ZipBuilder().entry("a", "b").comment("c").bytes();
-  auto at = [](std::size_t pad, const Bytes& archive) {
+  // RAR only right at the overlay start; 7z within the 1029 bytes searched;
+  // ZIP with a comment: the first local header within 1024 positions.
+  const std::vector<std::tuple<std::size_t, Bytes, bool>> cases = {
+      {0, rar, true},       {1, rar, false},         {0, sevenZip, true},     {1023, sevenZip, true},
+      {1024, sevenZip, false}, {1023, commented, true}, {1024, commented, false},
+  };
+  for (const auto& [pad, archive, found] : cases) {
     Bytes overlay(pad, 0);
     test::append(overlay, archive);
-    return withText().overlay(overlay).bytes();
-  };
-  EXPECT_TRUE(sfx(at(0, rar)));
-  EXPECT_FALSE(sfx(at(1, rar)));  // RAR only right at the start
-  EXPECT_TRUE(sfx(at(0, sevenZip)));
-  EXPECT_TRUE(sfx(at(1023, sevenZip)));
-  EXPECT_FALSE(sfx(at(1024, sevenZip)));  // beyond the 1029 bytes searched
-  // ZIP with a comment: the first local header within 1024 positions.
-  EXPECT_TRUE(sfx(at(1023, commented)));
-  EXPECT_FALSE(sfx(at(1024, commented)));
+    EXPECT_EQ(sfx(withText().overlay(overlay).bytes()), found) << pad;
+  }
   EXPECT_FALSE(sfx(withText().bytes()));  // no overlay
 
   // ZIP without a comment is followed through its directory: offsets
@@ -97,19 +97,17 @@ TEST(PeResources, LoopsAndBadOffsetsAreRejected) {
   ASSERT_TRUE(parse(test::resourceSection(10, {Bytes(8, 1)}, 0x3000)));
   ASSERT_EQ(root.subdirectories.size(), 1u);
   EXPECT_EQ(root.subdirectories[0].id, 10u);
-
-  EXPECT_FALSE(parse(patched(0x18 + 20, 0x80000000u)));  // name directory pointing back at the root
-  EXPECT_FALSE(parse(patched(20, 0x80000000u)));         // the root pointing at itself
-  EXPECT_FALSE(parse(patched(0x18 + 20, 0x80000000u | 0x7FFF0000u)));  // subdirectory beyond the end
-  EXPECT_FALSE(parse(patched(16, 0x80000000u | 0x7FFFFF00u)));         // name beyond the end
+  // A name directory pointing back at the root, the root pointing at itself,
+  // a subdirectory and a name beyond the end of the file.
+  for (const auto& [at, value] : std::vector<std::pair<std::size_t, uint32_t>>{
+           {0x18 + 20, 0x80000000u}, {20, 0x80000000u}, {0x18 + 20, 0x80000000u | 0x7FFF0000u}, {16, 0x80000000u | 0x7FFFFF00u}})
+    EXPECT_FALSE(parse(patched(at, value))) << at;
   // A chain of distinct directories deeper than any real tree, ending in a
   // data entry: without the depth bound it would be read as valid.
   auto chain = [](uint32_t levels) {
     Bytes c(levels * 24 + 16, 0);
-    for (uint32_t d = 0; d < levels; ++d) {
-      test::putU16(c, d * 24 + 14, 1);
-      test::putU32(c, d * 24 + 20, d + 1 < levels ? (0x80000000u | (d + 1) * 24) : levels * 24);
-    }
+    for (uint32_t d = 0; d < levels; ++d)
+      test::put(c, {{d * 24 + 14, 2, 1}, {d * 24 + 20, 4, d + 1 < levels ? (0x80000000u | (d + 1) * 24) : levels * 24}});
     return c;
   };
   EXPECT_TRUE(parse(chain(4)));
