@@ -26,7 +26,7 @@ std::string md5Hex(const std::string& s) {
   return hex(out, 16);
 }
 
-TEST(Md5, VectorsAndPiecewiseUpdates) {
+TEST(Md5, VectorsPiecewiseUpdatesAndHmac) {
   EXPECT_EQ(md5Hex(""), "d41d8cd98f00b204e9800998ecf8427e");
   EXPECT_EQ(md5Hex("abc"), "900150983cd24fb0d6963f7d28e17f72");
   std::string eighty;  // crosses a block boundary
@@ -42,6 +42,10 @@ TEST(Md5, VectorsAndPiecewiseUpdates) {
   unsigned char out[16];
   md5_finish(&ctx, out);
   EXPECT_EQ(hex(out, 16), md5Hex(eighty));
+
+  const std::string data = "what do ya want for nothing?";  // RFC 2202, test case 2
+  md5_hmac(bytes(std::string("Jefe")), 4, bytes(data), len(data), out);
+  EXPECT_EQ(hex(out, 16), "750c783e6ab0b503eaa86e310a5db738");
 }
 
 TEST(Sha1, Vectors) {
