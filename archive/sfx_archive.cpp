@@ -8,6 +8,7 @@
 
 #include "archive/archive_fta_utils.h"
 #include "archive/pe_file_parser.h"
+#include "archive/rar_archive.h"
 #include "archive/zip_archive.h"
 #include "common/byte_reader.h"
 
@@ -19,8 +20,6 @@ constexpr uint64_t kPeOffsetAt = 60;
 constexpr uint64_t kCoffHeaderLen = 24;
 constexpr uint64_t kSectionHeaderLen = 40;
 constexpr uint8_t kPeSignature[4] = {'P', 'E', 0, 0};
-constexpr uint8_t kRar5Marker[8] = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x01, 0x00};
-constexpr uint8_t kRar4Marker[7] = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00};
 constexpr uint8_t k7zSignature[6] = {0x37, 0x7A, 0xBC, 0xAF, 0x27, 0x1C};
 // How far into the overlay the 7-Zip signature and the first ZIP local
 // header are looked for.

@@ -2,7 +2,7 @@
 // arbitrary bytes.
 #include <cstdint>
 
-#include "archive/archive_structure.h"
+#include "archive/rar_archive.h"
 #include "common/byte_reader.h"
 #include "fuzz_temp_file.h"
 

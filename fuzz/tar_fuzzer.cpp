@@ -3,7 +3,9 @@
 #include <cstdint>
 
 #include "archive/archive_fta_utils.h"
-#include "archive/archive_structure.h"
+#include "archive/pim_archive.h"
+#include "archive/sap_archive.h"
+#include "archive/tar_archive.h"
 #include "common/byte_reader.h"
 #include "fuzz_temp_file.h"
 
