@@ -110,17 +110,9 @@ inline constexpr uint64_t kPeResourceMaxNameUnits = 1u << 20;
 // under 400,000 of them; a larger file of that layout is not a CD image.
 inline constexpr uint64_t kRawCdMaxSectors = 2000000;
 
-}  // namespace kpl::limits
-
-namespace kpl::limits {
-
 // ---- libmagic mapping table ---------------------------------------------
 // Longest subject handed to the mapping table's patterns (see regexp_table).
 inline constexpr std::size_t kMaxMappingSubjectBytes = 4096;
-
-}  // namespace kpl::limits
-
-namespace kpl::limits {
 
 // ---- Signature library ------------------------------------------------------
 // Most results of one analysis the scan reads back.
