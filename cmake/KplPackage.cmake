@@ -10,6 +10,8 @@ set(CPACK_PACKAGE_CONTACT "kpl_engine maintainers <kpl-engine@localhost>")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+# The build keeps debug information for the tests; the package does not need it.
+set(CPACK_STRIP_FILES ON)
 # dpkg-shlibdeps adds what the binaries link (libc6, libstdc++6, libmagic1,
 # ...). Named here as well: the installed home links libmagic-mgc's database
 # and p7zip-full's 7za, and the PDF and Office analyzers use libqpdf and

@@ -14,6 +14,34 @@ from kpl_engine import Engine, EngineError, EngineHomeError, ScanError, find_hom
 SAMPLE_FILES = sorted(os.path.join(SAMPLES, name) for name in os.listdir(SAMPLES))
 
 
+# These two come before the shared engine starts: they start and stop their own.
+def test_wrong_home_is_a_clear_error(tmp_path):
+    cwd = os.getcwd()
+    with pytest.raises(EngineHomeError, match="no engine home"):
+        Engine(home=str(tmp_path))
+    # The engine alone, without its databases, cannot start.
+    shutil.copy(os.path.join(find_home(), "kpl_engine.so"), tmp_path)
+    with pytest.raises(EngineHomeError, match="failed to start in " + str(tmp_path)):
+        Engine(home=str(tmp_path))
+    assert os.getcwd() == cwd
+
+
+def test_engines_start_and_stop_in_turn():
+    cwd = os.getcwd()
+    path = os.path.join(SAMPLES, "document.pdf")
+    with Engine() as first:
+        answer = first.scan(path)
+        with Engine() as second:  # shares the started engine
+            assert second.scan(path) == answer
+        assert first.scan(path) == answer
+    # The next start loads a fresh engine: answers do not drift.
+    with Engine() as again:
+        assert again.scan(path) == answer
+    assert os.getcwd() == cwd
+    with pytest.raises(EngineError, match="closed"):
+        again.scan(path)
+
+
 @pytest.fixture(scope="module")
 def engine():
     with Engine() as e:
@@ -70,33 +98,6 @@ def test_every_string_is_given_back(engine):
     for _ in range(10000):
         engine.scan(path)
     assert _resident_bytes() - before < 512 * 1024
-
-
-def test_wrong_home_is_a_clear_error(tmp_path):
-    cwd = os.getcwd()
-    with pytest.raises(EngineHomeError, match="no engine home"):
-        Engine(home=str(tmp_path))
-    # The engine alone, without its databases, cannot start.
-    shutil.copy(os.path.join(find_home(), "kpl_engine.so"), tmp_path)
-    with pytest.raises(EngineHomeError, match="failed to start in " + str(tmp_path)):
-        Engine(home=str(tmp_path))
-    assert os.getcwd() == cwd
-
-
-def test_engines_start_and_stop_in_turn():
-    cwd = os.getcwd()
-    path = os.path.join(SAMPLES, "document.pdf")
-    with Engine() as first:
-        answer = first.scan(path)
-        with Engine() as second:  # shares the started engine
-            assert second.scan(path) == answer
-        assert first.scan(path) == answer
-    # The next start loads a fresh engine: answers do not drift.
-    with Engine() as again:
-        assert again.scan(path) == answer
-    assert os.getcwd() == cwd
-    with pytest.raises(EngineError, match="closed"):
-        again.scan(path)
 
 
 def test_file_type_needs_the_entry_point(engine):

@@ -57,7 +57,7 @@ home=$(PKG_CONFIG_PATH="$prefix/lib/pkgconfig" pkg-config --variable=enginehome 
 
 step "pip install --no-build-isolation ./python"
 cp -r "$root/python" "$work/python-src"  # the build writes beside the sources
-"$python" -m pip install --quiet --no-build-isolation --no-deps --target "$work/site" "$work/python-src"
+"$python" -m pip install --quiet --root-user-action=ignore --no-build-isolation --no-deps --target "$work/site" "$work/python-src"
 # Run from elsewhere, without KPL_HOME: the binding finds the home beside
 # kpl-filetype on PATH.
 (cd / && PATH="$prefix/bin:$PATH" PYTHONPATH="$work/site" "$python" - "$work/samples.list" "$work/python.jsonl") <<'EOF'
