@@ -29,7 +29,7 @@ const std::vector<ChainStep>& scanChain() {
     { 12, "AMR",                     &chainStepAmr },
     { 13, "Atari executable",        &chainStepAtari },
     { 14, "PST",                     &chainStepPst },
-    { 15, "text",                    nullptr },
+    { 15, "text",                    &chainStepText },
     { 16, "TNEF",                    nullptr },
     { 17, "AutoCAD",                 &chainStepAutoCad },
     { 18, "WAV",                     &chainStepWav },
