@@ -24,11 +24,6 @@ extern pthread_mutex_t m_scanLock[kSlotCount];
 extern trid trd[kSlotCount];
 extern std::atomic<int> CURRENT_THREAD_INDEX;
 
-// Extension rules read by the file-type entry point.
-extern std::map<std::string, std::string> listAlterExtensions;
-extern std::vector<std::string> listTypeIdwithNoExtensions;
-extern std::map<std::string, std::vector<std::string>> listTypeIdAlterByExtension;
-
 // The slot for the next scan: 0, 1, ..., 29, 0, ... also under racing calls.
 int getThreadIndex();
 
