@@ -4,6 +4,7 @@
 
 #include "archive/archive_fta_utils.h"
 #include "common/common_utils.h"
+#include "detect/extension_rules.h"
 #include "detect/fallback_signatures.h"
 #include "detect/file_type_groups.h"
 #include "detect/regexp_table.h"
@@ -64,6 +65,7 @@ int initEngine() {
   initFallBackSignatures();
 
   CURRENT_THREAD_INDEX.store(0);
+  initExtensionRules();
   AutoCADUtil::init();
   // The archive tables come last, after the AutoCAD tables.
   ArchiveFTAUtils::init();

@@ -3,6 +3,7 @@
 #include "archive/archive_chain_steps.h"
 #include "media/media_chain_steps.h"
 #include "office/ole_chain_step.h"
+#include "text/text_chain_steps.h"
 
 namespace kpl {
 
@@ -29,7 +30,7 @@ const std::vector<ChainStep>& scanChain() {
     { 12, "AMR",                     &chainStepAmr },
     { 13, "Atari executable",        &chainStepAtari },
     { 14, "PST",                     &chainStepPst },
-    { 15, "text",                    nullptr },
+    { 15, "text",                    &chainStepText },
     { 16, "TNEF",                    nullptr },
     { 17, "AutoCAD",                 &chainStepAutoCad },
     { 18, "WAV",                     &chainStepWav },
