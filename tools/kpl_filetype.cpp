@@ -36,6 +36,7 @@ struct Engine {
   decltype(&::init) init = nullptr;
   decltype(&::deinit) deinit = nullptr;
   decltype(&::scan) scan = nullptr;
+  decltype(&::kplFileType) kplFileType = nullptr;  // null for an engine without the entry point
   decltype(&::getInterfaceVersion) getInterfaceVersion = nullptr;
   decltype(&::getEngineType) getEngineType = nullptr;
   decltype(&::getProductName) getProductName = nullptr;
@@ -62,6 +63,7 @@ struct Engine {
       std::fprintf(stderr, "kpl-filetype: cannot load %s: %s\n", path.c_str(), ::dlerror());
       return false;
     }
+    kplFileType = reinterpret_cast<decltype(kplFileType)>(::dlsym(handle, "kplFileType"));
     return resolve(init, "init") && resolve(deinit, "deinit") && resolve(scan, "scan") &&
            resolve(getInterfaceVersion, "getInterfaceVersion") && resolve(getEngineType, "getEngineType") &&
            resolve(getProductName, "getProductName") && resolve(getDefinitionInfo, "getDefinitionInfo") &&
@@ -90,6 +92,7 @@ struct Options {
   bool config = false;
   std::string configInput;  // a file, or "-" for standard input
   bool table = false;
+  int extension = -1;  // 1: kplFileType with each file's extension, 0: scan; -1: decided by the output form
   bool recursive = true;
   int jobs = 0;
   bool version = false;
@@ -248,7 +251,10 @@ void usage(FILE* out) {
                "\n"
                "  --files-from LIST  also scan the paths listed in LIST, one per line (- reads stdin)\n"
                "  -0, --null     the list's entries end with NUL (find -print0)\n"
-               "  --table        a readable table instead of JSON lines\n"
+               "  --table        a readable table instead of JSON lines (implies --extension)\n"
+               "  --extension    let each file's own extension refine the answer (kplFileType):\n"
+               "                 show or template, split volumes, CSV; JSON lines gain \"type_ids\"\n"
+               "  --content-only answer from the bytes alone (scan), also with --table"
                "  --jobs N       scan with N threads (default: number of cores, at most 30)\n"
                "  --no-recurse   scan only the files directly inside a folder\n"
                "  --home DIR     engine home (default: $KPL_HOME, else the home installed beside this program)\n"
@@ -277,6 +283,10 @@ bool parseArgs(int argc, char** argv, Options& options) {
       if (options.jobs < 1) return false;
     } else if (arg == "--table") {
       options.table = true;
+    } else if (arg == "--extension") {
+      options.extension = 1;
+    } else if (arg == "--content-only") {
+      options.extension = 0;
     } else if (arg == "--no-recurse") {
       options.recursive = false;
     } else if (arg == "--info") {
@@ -448,10 +458,25 @@ int printConfig(Engine& engine, const std::string& input) {
   return 0;
 }
 
+// The text after the last "." of the file's name, "" when there is none.
+std::string extensionOf(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  const std::size_t dot = name.find_last_of('.');
+  return dot == std::string::npos ? std::string() : name.substr(dot + 1);
+}
+
 int scanAll(Engine& engine, const Options& options, const std::vector<std::string>& files) {
   int jobs = options.jobs > 0 ? options.jobs : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   jobs = std::min({jobs, kMaxJobs, std::max(1, static_cast<int>(files.size()))});
 
+  // A person reading a table has named the files; a pipeline reading JSON
+  // lines gets answers from the bytes alone unless it asks.
+  const bool byExtension = options.extension == 1 || (options.extension == -1 && options.table);
+  if (byExtension && engine.kplFileType == nullptr) {
+    std::fprintf(stderr, "kpl-filetype: this engine has no kplFileType; use --content-only\n");
+    return 2;
+  }
   std::vector<Outcome> outcomes(files.size());
   std::mutex mutex;
   std::condition_variable ready;
@@ -463,7 +488,10 @@ int scanAll(Engine& engine, const Options& options, const std::vector<std::strin
         unsigned int status = 0;
         const char* json = nullptr;
         Outcome outcome;
-        outcome.rc = engine.scan(files[i].c_str(), &status, &json);
+        if (byExtension)
+          outcome.rc = engine.kplFileType(files[i].c_str(), extensionOf(files[i]).c_str(), &json);
+        else
+          outcome.rc = engine.scan(files[i].c_str(), &status, &json);
         if (json) outcome.json = engine.take(json);
         outcome.done = true;
         std::lock_guard<std::mutex> lock(mutex);

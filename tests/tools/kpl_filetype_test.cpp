@@ -94,6 +94,23 @@ TEST(CommandLineHost, TableSummaryAndUsage) {
   ::unlink(err.c_str());
 }
 
+// Each file's own extension reaches kplFileType: with --extension, and by
+// default in a table; JSON lines stay content-only unless asked.
+TEST(CommandLineHost, ExtensionModeRefinesByTheFilesOwnExtension) {
+  test::TempDir dir;
+  const std::string csv = dir.write("t.csv", std::string("name,size,kind\nalpha,1,a\nbeta,2,b\ngamma,3,c\n"));
+  const std::string err = dir.path() + "/../err-ext";
+  const HostRun lines = runHost({"--extension", csv}, err);
+  EXPECT_NE(lines.out.find(R"("typeID":"CSV")"), std::string::npos) << lines.out;
+  EXPECT_NE(lines.out.find(R"("type_ids":["TXT","CSV"])"), std::string::npos) << lines.out;
+  const HostRun plain = runHost({csv}, err);
+  EXPECT_NE(plain.out.find(R"("typeID":"TXT")"), std::string::npos) << plain.out;
+  EXPECT_EQ(plain.out.find("type_ids"), std::string::npos) << plain.out;
+  EXPECT_NE(runHost({"--table", csv}, err).out.find("\nCSV "), std::string::npos) << "a table uses the extension";
+  EXPECT_NE(runHost({"--table", "--content-only", csv}, err).out.find("\nTXT "), std::string::npos);
+  ::unlink(err.c_str());
+}
+
 TEST(CommandLineHost, PropertiesAndConfigurationServices) {
   test::TempDir dir;
   const std::string err = dir.path() + "/../err-config";
