@@ -5,10 +5,13 @@
 //   real_mix_bench cold     [--home DIR] FILE        the first 30 scans of FILE (one per slot) against the next 30
 //   real_mix_bench soak     [--home DIR] LIST N      N scans over the list, one thread; RSS at the end
 //   real_mix_bench libmagic [--home DIR] LIST        libmagic alone, one handle pair, both answers per file
+//   real_mix_bench buffer   [--home DIR] LIST        libmagic on the path against libmagic on the file's
+//                                                    first 64 KiB: differing answers and time of each
 //
 // LIST is a file of paths, one a line. The engine is loaded from its home
 // the way a host loads it (dlopen, working directory = home).
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <magic.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -103,7 +106,7 @@ int main(int argc, char** argv) {
   home = fs::absolute(home).string();
   // Paths in a list are taken relative to where the bench was started.
   std::vector<std::string> files;
-  if ((mode == "soak" || mode == "libmagic") && !args.empty()) files = readList(args[0]);
+  if ((mode == "soak" || mode == "libmagic" || mode == "buffer") && !args.empty()) files = readList(args[0]);
   if (mode == "cold" && !args.empty()) files.push_back(fs::absolute(args[0]).string());
 
   if (mode == "libmagic") {
@@ -121,6 +124,45 @@ int main(int argc, char** argv) {
     const double wall = secondsSince(start), cpu = cpuSeconds() - cpu0;
     std::printf("libmagic files=%zu wall=%.3f cpu=%.3f files_per_s=%.1f failures=%d\n", files.size(), wall, cpu,
                 static_cast<double>(files.size()) / wall, failures);
+    return 0;
+  }
+
+  if (mode == "buffer") {
+    if (files.empty() || ::chdir(home.c_str()) != 0) return usage();
+    magic_t handles[2] = {::magic_open(MAGIC_RAW | MAGIC_ERROR), ::magic_open(MAGIC_MIME_TYPE | MAGIC_RAW | MAGIC_ERROR)};
+    for (magic_t h : handles)
+      if (!h || ::magic_load(h, "database/magic/magic.mgc") != 0) return 2;
+    constexpr std::size_t kHead = 64 * 1024;  // what a scan's input holds of every file
+    std::vector<char> head(kHead);
+    double byPath = 0, byHead = 0;
+    int differing = 0, shown = 0;
+    for (const std::string& f : files) {
+      const int fd = ::open(f.c_str(), O_RDONLY | O_CLOEXEC);
+      if (fd < 0) continue;
+      const ssize_t n = ::read(fd, head.data(), head.size());
+      ::close(fd);
+      if (n < 0) continue;
+      bool same = true;
+      for (magic_t h : handles) {
+        double c = cpuSeconds();
+        const char* a = ::magic_file(h, f.c_str());
+        std::string fromPath = a ? a : "(null)";
+        byPath += cpuSeconds() - c;
+        c = cpuSeconds();
+        const char* b = ::magic_buffer(h, head.data(), static_cast<std::size_t>(n));
+        std::string fromHead = b ? b : "(null)";
+        byHead += cpuSeconds() - c;
+        if (fromPath != fromHead) {
+          same = false;
+          if (shown < 15) {
+            ++shown;
+            std::printf("  %s\n    path: %s\n    head: %s\n", f.c_str(), fromPath.c_str(), fromHead.c_str());
+          }
+        }
+      }
+      if (!same) ++differing;
+    }
+    std::printf("buffer files=%zu differing=%d path_cpu=%.3f head_cpu=%.3f\n", files.size(), differing, byPath, byHead);
     return 0;
   }
 
