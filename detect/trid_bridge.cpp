@@ -11,6 +11,8 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -19,6 +21,8 @@ namespace {
 
 constexpr const char* kLibraryFile = "libTrIDLib.so";
 constexpr const char* kDefinitionsDir = "database\\trid\\";
+// Where the program headers are looked for: they follow the ELF header.
+constexpr std::size_t kLibraryHeadBytes = 4096;
 
 // AddressSanitizer refuses libraries loaded with RTLD_DEEPBIND.
 #if defined(KPL_SANITIZER_BUILD)
@@ -44,6 +48,66 @@ std::string privateDirectory() {
   if (::mkdtemp(buffer.data()) == nullptr) return std::string();
   g_privateDir = buffer.data();
   return g_privateDir;
+}
+
+// The part of a shared object the dynamic loader reads: the extent of its
+// program headers and of every segment they describe, within a file of
+// fileSize bytes whose start is in head. The symbol tables and debugging
+// sections after it are never mapped. 0 when head is not the start of a
+// little-endian 64-bit ELF file with its program headers inside head.
+std::size_t loaderExtent(const std::vector<uint8_t>& head, uint64_t fileSize) {
+  ByteReader r(head);
+  static const uint8_t kMagic[] = {0x7f, 'E', 'L', 'F', 2 /* 64-bit */, 1 /* little-endian */};
+  if (!r.matches(0, kMagic, sizeof(kMagic))) return 0;
+  const uint64_t phoff = r.u64le(32);
+  const uint16_t phentsize = r.u16le(54);
+  const uint16_t phnum = r.u16le(56);
+  if (!r.ok() || phentsize < 56 || phnum == 0 || phoff > head.size() ||
+      static_cast<uint64_t>(phentsize) * phnum > head.size() - phoff)
+    return 0;
+  uint64_t extent = phoff + static_cast<uint64_t>(phentsize) * phnum;
+  for (uint16_t i = 0; i < phnum; ++i) {
+    const std::size_t at = static_cast<std::size_t>(phoff) + static_cast<std::size_t>(i) * phentsize;
+    const uint64_t offset = r.u64le(at + 8), size = r.u64le(at + 32);
+    if (!r.ok() || offset > fileSize || size > fileSize - offset) return 0;
+    if (offset + size > extent) extent = offset + size;
+  }
+  return extent < 64 ? 0 : static_cast<std::size_t>(extent);  // the ELF header itself is always kept
+}
+
+// The bytes every private copy is written from, read from the library file
+// once for all slots instead of once per slot. Only the loader's extent is
+// read and kept, with the section header fields cleared so that nothing in
+// a copy points past its end; a file the extent cannot be found in is kept
+// whole (the loader then judges it). Read again when the file changed.
+struct LibraryImage {
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = -1;
+  struct timespec modified {};
+  std::shared_ptr<const std::vector<uint8_t>> bytes;
+};
+std::mutex g_imageMutex;
+LibraryImage g_image;
+
+std::shared_ptr<const std::vector<uint8_t>> libraryImage() {
+  InputFile source(kLibraryFile);
+  struct stat st {};
+  if (!source.isOpen() || ::fstat(source.fd(), &st) != 0 || source.size() == 0) return nullptr;
+  std::lock_guard<std::mutex> lock(g_imageMutex);
+  if (g_image.bytes && g_image.device == st.st_dev && g_image.inode == st.st_ino && g_image.size == st.st_size &&
+      g_image.modified.tv_sec == st.st_mtim.tv_sec && g_image.modified.tv_nsec == st.st_mtim.tv_nsec)
+    return g_image.bytes;
+  const std::size_t extent = loaderExtent(source.read(0, kLibraryHeadBytes), source.size());
+  const auto wanted = static_cast<std::size_t>(extent != 0 ? extent : source.size());
+  auto bytes = std::make_shared<std::vector<uint8_t>>(source.read(0, wanted));
+  if (bytes->size() != wanted) return nullptr;
+  if (extent != 0) {
+    std::memset(bytes->data() + 40, 0, 8);  // e_shoff
+    std::memset(bytes->data() + 60, 0, 4);  // e_shnum, e_shstrndx
+  }
+  g_image = LibraryImage{st.st_dev, st.st_ino, st.st_size, st.st_mtim, bytes};
+  return bytes;
 }
 
 bool writeAll(int fd, const std::vector<uint8_t>& bytes) {
@@ -86,9 +150,9 @@ int trid::Init(int slot) {
     release();  // a second Init replaces the instance instead of leaking it
     copyName_ = "lib." + std::to_string(slot);
 
-    InputFile source(kLibraryFile);
-    std::vector<uint8_t> bytes = source.read(0, static_cast<std::size_t>(source.size()));
-    if (bytes.empty() || bytes.size() != source.size()) return 0;
+    const std::shared_ptr<const std::vector<uint8_t>> image = libraryImage();
+    if (image == nullptr) return 0;
+    const std::vector<uint8_t>& bytes = *image;
 
     if (g_placement == CopyPlacement::InMemory) {
       int fd = ::memfd_create(copyName_.c_str(), MFD_CLOEXEC);

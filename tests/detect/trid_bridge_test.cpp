@@ -2,6 +2,7 @@
 #include "detect/trid_bridge.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "test_support.h"
@@ -41,6 +42,15 @@ TEST(TridBridge, EachSlotGetsItsOwnInstance) {
   char buffer[1024] = {};
   a.GetInfo(3, 1, buffer);
   EXPECT_STREQ(buffer, "PNG");
+  // Two objects, not one loaded twice: the loader tells files apart by inode.
+  struct stat sa {}, sb {}, library {};
+  ASSERT_EQ(::stat(a.copyPath().c_str(), &sa), 0);
+  ASSERT_EQ(::stat(b.copyPath().c_str(), &sb), 0);
+  ASSERT_EQ(::stat("libTrIDLib.so", &library), 0);
+  EXPECT_NE(sa.st_ino, sb.st_ino);
+  // A copy holds what the loader maps, not the symbols and debugging data after it.
+  EXPECT_LE(sa.st_size, library.st_size);
+  EXPECT_EQ(sa.st_size, sb.st_size);
 }
 
 TEST(TridBridge, PrivateDirectoryCopiesAreRemoved) {

@@ -1,0 +1,221 @@
+// Measurements behind bench/real_mix.sh, one per run so that each starts
+// from a fresh process:
+//
+//   real_mix_bench init     [--home DIR]             init(): wall and CPU time, RSS before and after
+//   real_mix_bench cold     [--home DIR] FILE        the first 30 scans of FILE (one per slot) against the next 30
+//   real_mix_bench soak     [--home DIR] LIST N      N scans over the list, one thread; RSS at the end
+//   real_mix_bench libmagic [--home DIR] LIST        libmagic alone, one handle pair, both answers per file
+//   real_mix_bench buffer   [--home DIR] LIST        libmagic on the path against libmagic on the file's
+//                                                    first 64 KiB: differing answers and time of each
+//
+// LIST is a file of paths, one a line. The engine is loaded from its home
+// the way a host loads it (dlopen, working directory = home).
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <magic.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "kpl_engine.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double secondsSince(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
+
+double cpuSeconds() {
+  rusage usage{};
+  ::getrusage(RUSAGE_SELF, &usage);
+  auto s = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; };
+  return s(usage.ru_utime) + s(usage.ru_stime);
+}
+
+// A line of /proc/self/status in MiB ("VmRSS", "VmHWM").
+double statusMiB(const char* key) {
+  std::ifstream in("/proc/self/status");
+  std::string line;
+  const std::size_t keyLength = std::strlen(key);
+  while (std::getline(in, line))
+    if (line.compare(0, keyLength, key) == 0 && line.size() > keyLength && line[keyLength] == ':')
+      return std::atof(line.c_str() + keyLength + 1) / 1024.0;
+  return 0;
+}
+
+std::vector<std::string> readList(const std::string& listFile) {
+  std::vector<std::string> files;
+  std::ifstream in(listFile);
+  for (std::string line; std::getline(in, line);)
+    if (!line.empty()) files.push_back(fs::absolute(line).string());
+  return files;
+}
+
+struct Engine {
+  decltype(&::init) init = nullptr;
+  decltype(&::deinit) deinit = nullptr;
+  decltype(&::scan) scan = nullptr;
+  decltype(&::freeString) freeString = nullptr;
+
+  bool load(const std::string& home) {
+    if (::chdir(home.c_str()) != 0) return false;
+    void* lib = ::dlopen("./kpl_engine.so", RTLD_NOW | RTLD_LOCAL);
+    if (lib == nullptr) return false;
+    init = reinterpret_cast<decltype(init)>(::dlsym(lib, "init"));
+    deinit = reinterpret_cast<decltype(deinit)>(::dlsym(lib, "deinit"));
+    scan = reinterpret_cast<decltype(scan)>(::dlsym(lib, "scan"));
+    freeString = reinterpret_cast<decltype(freeString)>(::dlsym(lib, "freeString"));
+    return init && deinit && scan && freeString;
+  }
+
+  bool scanOne(const std::string& path) {
+    unsigned int status = 0;
+    const char* json = nullptr;
+    const bool ok = scan(path.c_str(), &status, &json) == 0;
+    freeString(&json);
+    return ok;
+  }
+};
+
+int usage() {
+  std::fprintf(stderr, "usage: real_mix_bench init|cold|soak|libmagic [--home DIR] ARGS (see the source's header)\n");
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) return usage();
+  const std::string mode = argv[1];
+  std::string home = "build/home";
+  std::vector<std::string> args;
+  for (int i = 2; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--home") == 0 && i + 1 < argc) home = argv[++i];
+    else args.push_back(argv[i]);
+  }
+  home = fs::absolute(home).string();
+  // Paths in a list are taken relative to where the bench was started.
+  std::vector<std::string> files;
+  if ((mode == "soak" || mode == "libmagic" || mode == "buffer") && !args.empty()) files = readList(args[0]);
+  if (mode == "cold" && !args.empty()) files.push_back(fs::absolute(args[0]).string());
+
+  if (mode == "libmagic") {
+    if (files.empty() || ::chdir(home.c_str()) != 0) return usage();
+    magic_t description = ::magic_open(MAGIC_RAW | MAGIC_ERROR);
+    magic_t mime = ::magic_open(MAGIC_MIME_TYPE | MAGIC_RAW | MAGIC_ERROR);
+    if (!description || !mime || ::magic_load(description, "database/magic/magic.mgc") != 0 ||
+        ::magic_load(mime, "database/magic/magic.mgc") != 0)
+      return 2;
+    const double cpu0 = cpuSeconds();
+    const auto start = Clock::now();
+    int failures = 0;
+    for (const std::string& f : files)
+      if (!::magic_file(description, f.c_str()) || !::magic_file(mime, f.c_str())) ++failures;
+    const double wall = secondsSince(start), cpu = cpuSeconds() - cpu0;
+    std::printf("libmagic files=%zu wall=%.3f cpu=%.3f files_per_s=%.1f failures=%d\n", files.size(), wall, cpu,
+                static_cast<double>(files.size()) / wall, failures);
+    return 0;
+  }
+
+  if (mode == "buffer") {
+    if (files.empty() || ::chdir(home.c_str()) != 0) return usage();
+    magic_t handles[2] = {::magic_open(MAGIC_RAW | MAGIC_ERROR), ::magic_open(MAGIC_MIME_TYPE | MAGIC_RAW | MAGIC_ERROR)};
+    for (magic_t h : handles)
+      if (!h || ::magic_load(h, "database/magic/magic.mgc") != 0) return 2;
+    constexpr std::size_t kHead = 64 * 1024;  // what a scan's input holds of every file
+    std::vector<char> head(kHead);
+    double byPath = 0, byHead = 0;
+    int differing = 0, shown = 0;
+    for (const std::string& f : files) {
+      const int fd = ::open(f.c_str(), O_RDONLY | O_CLOEXEC);
+      if (fd < 0) continue;
+      const ssize_t n = ::read(fd, head.data(), head.size());
+      ::close(fd);
+      if (n < 0) continue;
+      bool same = true;
+      for (magic_t h : handles) {
+        double c = cpuSeconds();
+        const char* a = ::magic_file(h, f.c_str());
+        std::string fromPath = a ? a : "(null)";
+        byPath += cpuSeconds() - c;
+        c = cpuSeconds();
+        const char* b = ::magic_buffer(h, head.data(), static_cast<std::size_t>(n));
+        std::string fromHead = b ? b : "(null)";
+        byHead += cpuSeconds() - c;
+        if (fromPath != fromHead) {
+          same = false;
+          if (shown < 15) {
+            ++shown;
+            std::printf("  %s\n    path: %s\n    head: %s\n", f.c_str(), fromPath.c_str(), fromHead.c_str());
+          }
+        }
+      }
+      if (!same) ++differing;
+    }
+    std::printf("buffer files=%zu differing=%d path_cpu=%.3f head_cpu=%.3f\n", files.size(), differing, byPath, byHead);
+    return 0;
+  }
+
+  Engine engine;
+  const double rssBefore = statusMiB("VmRSS");
+  if (!engine.load(home)) {
+    std::fprintf(stderr, "cannot load the engine from %s\n", home.c_str());
+    return 2;
+  }
+  const double cpu0 = cpuSeconds();
+  const auto start = Clock::now();
+  if (engine.init() != 0) {
+    std::fprintf(stderr, "init failed in %s\n", home.c_str());
+    return 2;
+  }
+  const double initWall = secondsSince(start), initCpu = cpuSeconds() - cpu0;
+
+  if (mode == "init") {
+    std::printf("init wall_ms=%.1f cpu_ms=%.1f rss_before_mib=%.1f rss_after_mib=%.1f\n", initWall * 1e3,
+                initCpu * 1e3, rssBefore, statusMiB("VmRSS"));
+    engine.deinit();
+    return 0;
+  }
+  if (mode == "cold") {
+    if (files.empty()) return usage();
+    // Scans 1-30 each meet a slot for the first time; 31-60 meet them again.
+    double wall[2] = {0, 0}, cpu[2] = {0, 0};
+    for (int round = 0; round < 2; ++round)
+      for (int slot = 0; slot < 30; ++slot) {
+        const double c = cpuSeconds();
+        const auto t = Clock::now();
+        if (!engine.scanOne(files[0])) return 1;
+        wall[round] += secondsSince(t);
+        cpu[round] += cpuSeconds() - c;
+      }
+    std::printf("cold init_ms=%.1f first30_wall_ms=%.1f first30_cpu_ms=%.1f next30_wall_ms=%.1f next30_cpu_ms=%.1f "
+                "rss_mib=%.1f\n",
+                initWall * 1e3, wall[0] * 1e3, cpu[0] * 1e3, wall[1] * 1e3, cpu[1] * 1e3, statusMiB("VmRSS"));
+    engine.deinit();
+    return 0;
+  }
+  if (mode == "soak") {
+    if (files.empty() || args.size() < 2) return usage();
+    const long total = std::atol(args[1].c_str());
+    const double c = cpuSeconds();
+    const auto t = Clock::now();
+    long failures = 0;
+    for (long i = 0; i < total; ++i)
+      if (!engine.scanOne(files[static_cast<std::size_t>(i) % files.size()])) ++failures;
+    std::printf("soak scans=%ld wall=%.1f cpu=%.1f failures=%ld rss_mib=%.1f hwm_mib=%.1f\n", total, secondsSince(t),
+                cpuSeconds() - c, failures, statusMiB("VmRSS"), statusMiB("VmHWM"));
+    engine.deinit();
+    return 0;
+  }
+  return usage();
+}
