@@ -3,6 +3,7 @@
 #include "archive/archive_chain_steps.h"
 #include "media/media_chain_steps.h"
 #include "office/ole_chain_step.h"
+#include "text/text_chain_steps.h"
 
 namespace kpl {
 

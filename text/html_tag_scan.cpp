@@ -47,9 +47,52 @@ class Document {
     return memoHit;
   }
 
+  // Whether [from, end) holds a byte from 0x80 on outside double quotes
+  // counted from `from`. Tags refused for such a byte are retried one byte
+  // later against the same end, so the answer is kept per end: with P(x)
+  // the parity of the quotes between the first start and x, a byte is
+  // outside quotes for start p exactly when P(x) == P(p), and one forward
+  // cursor per parity finds the first such byte. Every cursor only moves
+  // forward over one end's span, which keeps hostile markup (many starts
+  // before one distant ">" with quotes and high bytes between) linear.
+  bool bareHighByte(uint64_t from, uint64_t end) {
+    Walk& w = walk_;
+    if (w.end != end || from < w.startCursor) {
+      w = Walk();
+      w.end = end;
+      w.startCursor = w.cursor[0] = w.cursor[1] = from;
+    }
+    for (; w.startCursor < from; ++w.startCursor) {
+      if (at(w.startCursor) == '"') w.startParity ^= 1;
+    }
+    const int want = w.startParity;
+    uint64_t& cursor = w.cursor[want];
+    int& parity = w.cursorParity[want];
+    if (cursor < from) {
+      cursor = from;
+      parity = want;
+    }
+    for (; cursor < end; ++cursor) {
+      const int b = at(cursor);
+      if (b >= 0x80 && parity == want) return true;
+      if (b == '"') parity ^= 1;
+    }
+    return false;
+  }
+
   TextStream& stream_;
   uint64_t size_;
   int64_t gtFrom = -1, gtHit = -1, piFrom = -1, piHit = -1, commentFrom = -1, commentHit = -1;
+
+ private:
+  struct Walk {
+    uint64_t end = UINT64_MAX;
+    uint64_t startCursor = 0;  // quotes counted up to here...
+    int startParity = 0;       // ...give this parity
+    uint64_t cursor[2] = {0, 0};
+    int cursorParity[2] = {0, 0};
+  };
+  Walk walk_;
 };
 
 // One tag at the "<" at `pos`: its name part, then its end and the check
@@ -102,15 +145,7 @@ TagParse parseTag(Document& doc, uint64_t& pos, bool inScript, ScannedTag& tag, 
     pos = doc.bufferSize();
     return TagParse::kUnclosed;
   }
-  bool quoted = false;
-  for (uint64_t k = pos; k < static_cast<uint64_t>(end); ++k) {
-    const int b = doc.at(k);
-    if (b == '"') {
-      quoted = !quoted;
-    } else if (b >= 0x80 && !quoted) {
-      return TagParse::kInvalid;
-    }
-  }
+  if (doc.bareHighByte(pos, static_cast<uint64_t>(end))) return TagParse::kInvalid;
   tag.fullTagStart = pos + 1;
   tag.fullTagEnd = static_cast<uint64_t>(end);
   pos = static_cast<uint64_t>(end);

@@ -1,0 +1,11 @@
+// The text step of the scan chain: HTML, XML dialects, VML, calendars,
+// e-mail messages and MHTML archives.
+#pragma once
+
+#include "detect/chain_step.h"
+
+namespace kpl {
+
+bool chainStepText(const ScanInput& input, DetectionRecord& record);
+
+}  // namespace kpl
