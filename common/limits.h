@@ -157,8 +157,17 @@ inline constexpr std::size_t kCalendarTokenKeepBytes = 256;
 // as a calendar instead of being held in memory.
 inline constexpr std::size_t kCalendarMaxOpenComponentBytes = 64u * 1024u;
 // Characters of a tag name kept by the classifying tag scan. Every name it
-// compares is shorter; longer names are judged by their length and by a
-// second pass over their bytes for the declaration markers.
+// compares is shorter; of a longer name only its length and the
+// declaration markers ("?xml", "!doctype", ...) found in it are kept.
 inline constexpr std::size_t kTagNameKeepBytes = 64;
+
+// ---- HTML/XML tag reader ----------------------------------------------------
+// Most bytes of one file the tag reader holds. Web pages and XML documents
+// are rarely above a few MiB; a longer file is read only this far (tags past
+// it are not collected), so 30 scans at once hold at most about half a GiB.
+inline constexpr std::size_t kMaxTagDocumentBytes = 16u * 1024u * 1024u;
+// Bytes read at a time while checking that a file begins like a tag
+// document, before any of it is held whole.
+inline constexpr std::size_t kTagDocumentLeadChunk = 4096;
 
 }  // namespace kpl::limits
