@@ -16,6 +16,7 @@ bool isNameChar(int c) {
 char lower(int c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c); }
 
 uint8_t markersOf(const std::string& lowerText) {
+  if (lowerText.find_first_of("?!") == std::string::npos) return 0;  // every marker has one
   static const std::pair<const char*, uint8_t> kMarkers[] = {
       {"?xml", ScannedTag::kXmlDeclaration},   {"!document", ScannedTag::kDocumentMarker},
       {"?encoding", ScannedTag::kEncodingMarker}, {"!entity", ScannedTag::kEntityMarker},
@@ -29,6 +30,8 @@ uint8_t markersOf(const std::string& lowerText) {
 }
 
 enum class TagParse { kOk, kInvalid, kUnclosed };
+
+const std::string kScript = "script";
 
 // The document as the tag reader sees it: the file followed by one NUL.
 class Document {
@@ -132,9 +135,13 @@ TagParse parseTag(Document& doc, uint64_t& pos, bool inScript, ScannedTag& tag, 
     if (!endsName) return TagParse::kInvalid;
   }
   if (inScript && !tag.isEndTag && (tag.nameCut() || tag.name != "script")) return TagParse::kInvalid;
-  const std::string lowered = tag.lowerName();
+  tag.lower.clear();
+  if (!tag.nameCut()) {
+    for (char k : tag.name) tag.lower.push_back(lower(static_cast<unsigned char>(k)));
+  }
+  const std::string& lowered = tag.lower;
   tag.markers = tag.nameCut() ? longMarkers : markersOf(lowered);
-  if (lowered == "?php") {
+  if (!lowered.empty() && lowered[0] == '?' && lowered == "?php") {
     php = true;
     return TagParse::kOk;
   }
@@ -153,13 +160,6 @@ TagParse parseTag(Document& doc, uint64_t& pos, bool inScript, ScannedTag& tag, 
 }
 
 }  // namespace
-
-std::string ScannedTag::lowerName() const {
-  if (nameCut()) return std::string();
-  std::string out = name;
-  for (char& c : out) c = lower(static_cast<unsigned char>(c));
-  return out;
-}
 
 bool scanHtmlTags(TextStream& stream, const std::function<void(const ScannedTag&)>& sink) {
   Document doc(stream);
@@ -201,16 +201,18 @@ bool scanHtmlTags(TextStream& stream, const std::function<void(const ScannedTag&
       ++pos;
       continue;
     }
-    const std::string lowered = tag.lowerName();
-    if (php || lowered == "?mso-application") return false;
-    if (lowered == "?") {
+    const std::string& lowered = tag.lower;
+    const bool instruction = !lowered.empty() && lowered[0] == '?';
+    if (php || (instruction && lowered == "?mso-application")) return false;
+    // Addresses in angle brackets ("<http://...>") are not tags.
+    const bool address = !lowered.empty() && lowered.back() == ':' &&
+                         (lowered == "http:" || lowered == "https:" || lowered == "fpt:" || lowered == "file:");
+    if (instruction && lowered.size() == 1) {
       if (tag.fullTagEnd - (tag.fullTagStart - 1) > 2) return false;
-    } else if (tag.nameLength != 0 && lowered != "http:" && lowered != "https:" && lowered != "fpt:" &&
-               lowered != "file:") {
+    } else if (tag.nameLength != 0 && !address) {
       sink(tag);
     }
-    if (!tag.isEndTag && !inScript && lowered == "script") inScript = true;
-    if (tag.isEndTag && inScript && lowered == "script") inScript = false;
+    if (lowered.size() == 6 && lowered == kScript) inScript = !tag.isEndTag;
   }
   return true;
 }
