@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "common/limits.h"
 
@@ -121,9 +122,9 @@ int CalendarReader::parseCalObj() {
       if (!tokenOpen) return;
       tokenOpen = false;
       switch (target) {
-        case kName: name = token; break;
-        case kValue: object.value = token.text; break;
-        case kKeyword: object.keyword = token.text; break;
+        case kName: name = std::move(token); break;
+        case kValue: object.value = std::move(token.text); break;
+        case kKeyword: object.keyword = std::move(token.text); break;
         case kParameters: ++object.parameters; break;
       }
     };

@@ -71,13 +71,18 @@ class Document {
     const int want = w.startParity;
     uint64_t& cursor = w.cursor[want];
     int& parity = w.cursorParity[want];
+    bool& found = w.found[want];
     if (cursor < from) {
       cursor = from;
       parity = want;
+      found = false;
     }
+    // A byte already found stays the answer without reading it again (it
+    // usually lies in another block than the tag being retried).
+    if (found) return true;
     for (; cursor < end; ++cursor) {
       const int b = at(cursor);
-      if (b >= 0x80 && parity == want) return true;
+      if (b >= 0x80 && parity == want) return found = true;
       if (b == '"') parity ^= 1;
     }
     return false;
@@ -94,6 +99,7 @@ class Document {
     int startParity = 0;       // ...give this parity
     uint64_t cursor[2] = {0, 0};
     int cursorParity[2] = {0, 0};
+    bool found[2] = {false, false};  // the byte at cursor is the answer
   };
   Walk walk_;
 };
