@@ -110,17 +110,9 @@ inline constexpr uint64_t kPeResourceMaxNameUnits = 1u << 20;
 // under 400,000 of them; a larger file of that layout is not a CD image.
 inline constexpr uint64_t kRawCdMaxSectors = 2000000;
 
-}  // namespace kpl::limits
-
-namespace kpl::limits {
-
 // ---- libmagic mapping table ---------------------------------------------
 // Longest subject handed to the mapping table's patterns (see regexp_table).
 inline constexpr std::size_t kMaxMappingSubjectBytes = 4096;
-
-}  // namespace kpl::limits
-
-namespace kpl::limits {
 
 // ---- Signature library ------------------------------------------------------
 // Most results of one analysis the scan reads back.
@@ -138,6 +130,15 @@ inline constexpr std::size_t kTridMaxDefinitionsFileBytes = 4u * 1024u * 1024u;
 }  // namespace kpl::limits
 
 namespace kpl::limits {
+
+// ---- HTML/XML tag reader ----------------------------------------------------
+// Most bytes of one file the tag reader holds. Web pages and XML documents
+// are rarely above a few MiB; a longer file is read only this far (tags past
+// it are not collected), so 30 scans at once hold at most about half a GiB.
+inline constexpr std::size_t kMaxTagDocumentBytes = 16u * 1024u * 1024u;
+// Bytes read at a time while checking that a file begins like a tag
+// document, before any of it is held whole.
+inline constexpr std::size_t kTagDocumentLeadChunk = 4096;
 
 // ---- Text formats -----------------------------------------------------------
 // Block in which the text probes read a file front to back; it is the only
@@ -161,13 +162,5 @@ inline constexpr std::size_t kCalendarMaxOpenComponentBytes = 64u * 1024u;
 // declaration markers ("?xml", "!doctype", ...) found in it are kept.
 inline constexpr std::size_t kTagNameKeepBytes = 64;
 
-// ---- HTML/XML tag reader ----------------------------------------------------
-// Most bytes of one file the tag reader holds. Web pages and XML documents
-// are rarely above a few MiB; a longer file is read only this far (tags past
-// it are not collected), so 30 scans at once hold at most about half a GiB.
-inline constexpr std::size_t kMaxTagDocumentBytes = 16u * 1024u * 1024u;
-// Bytes read at a time while checking that a file begins like a tag
-// document, before any of it is held whole.
-inline constexpr std::size_t kTagDocumentLeadChunk = 4096;
 
 }  // namespace kpl::limits
