@@ -158,8 +158,9 @@ inline constexpr std::size_t kCalendarTokenKeepBytes = 256;
 // as a calendar instead of being held in memory.
 inline constexpr std::size_t kCalendarMaxOpenComponentBytes = 64u * 1024u;
 // Characters of a tag name kept by the classifying tag scan. Every name it
-// compares is shorter; longer names are judged by their length and by a
-// second pass over their bytes for the declaration markers.
+// compares is shorter; of a longer name only its length and the
+// declaration markers ("?xml", "!doctype", ...) found in it are kept.
 inline constexpr std::size_t kTagNameKeepBytes = 64;
+
 
 }  // namespace kpl::limits

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "common/limits.h"
 
@@ -12,6 +13,11 @@ namespace {
 bool isBlank(int c) { return c == ' ' || c == '\t'; }
 bool isAlnum(int c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 char upper(int c) { return static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c); }
+
+// The words the rules compare with, as strings so that a comparison looks
+// at the length first.
+const std::string kBegin = "BEGIN", kEnd = "END", kEvent = "VEVENT", kUid = "UID", kVersion = "VERSION",
+                  kProdId = "PRODID", kICalendarVersion = "2.0";
 
 // Watches a byte sequence for one word whose proper prefixes are never
 // suffixes of it ("BEGIN", "VCALENDAR"), so a mismatch restarts cleanly.
@@ -116,9 +122,9 @@ int CalendarReader::parseCalObj() {
       if (!tokenOpen) return;
       tokenOpen = false;
       switch (target) {
-        case kName: name = token; break;
-        case kValue: object.value = token.text; break;
-        case kKeyword: object.keyword = token.text; break;
+        case kName: name = std::move(token); break;
+        case kValue: object.value = std::move(token.text); break;
+        case kKeyword: object.keyword = std::move(token.text); break;
         case kParameters: ++object.parameters; break;
       }
     };
@@ -145,7 +151,7 @@ int CalendarReader::parseCalObj() {
       } else if (c == ':') {
         closeToken();
         target = kValue;
-        if (!name.overflow && (name.text == "BEGIN" || name.text == "END")) {
+        if (!name.overflow && (name.text == kBegin || name.text == kEnd)) {
           object.keyword = name.text;
           name = Token();
           target = kName;
@@ -176,16 +182,16 @@ int CalendarReader::parseCalObj() {
 
 void CalendarReader::applyRules(const iCalendarObject& object) {
   const std::string& name = object.name;
-  if (object.keyword == "BEGIN") {
-    if (name == "VEVENT") eventOpen_ = true;
+  if (object.keyword == kBegin) {
+    if (name == kEvent) eventOpen_ = true;
     if (object.nameOverflow || name.size() > limits::kCalendarMaxOpenComponentBytes - openComponentBytes_) {
       failed_ = true;
       return;
     }
     openComponents_.push_back(name);
     openComponentBytes_ += name.size();
-  } else if (object.keyword == "END") {
-    if (name == "VEVENT") {
+  } else if (object.keyword == kEnd) {
+    if (name == kEvent) {
       if (!eventHasUID_) {
         failed_ = true;
         return;
@@ -200,14 +206,14 @@ void CalendarReader::applyRules(const iCalendarObject& object) {
     openComponentBytes_ -= openComponents_.back().size();
     openComponents_.pop_back();
   }
-  if (eventOpen_ && name == "UID") {
+  if (eventOpen_ && name == kUid) {
     if (eventHasUID_) {
       failed_ = true;
       return;
     }
     eventHasUID_ = true;
   }
-  if (name == "VERSION") {
+  if (name == kVersion) {
     if (hasVersion_) {
       failed_ = true;
       return;
@@ -215,7 +221,7 @@ void CalendarReader::applyRules(const iCalendarObject& object) {
     hasVersion_ = true;
     version_ = object.value;
   }
-  if (name == "PRODID") {
+  if (name == kProdId) {
     if (hasProdId_) {
       failed_ = true;
       return;
@@ -226,7 +232,7 @@ void CalendarReader::applyRules(const iCalendarObject& object) {
 
 int CalendarReader::checkDocumentType() const {
   if (failed_ || !hasVersion_ || !hasProdId_ || !openComponents_.empty()) return kNotCalendar;
-  return version_ == "2.0" ? kICalendar : kVCalendar;
+  return version_ == kICalendarVersion ? kICalendar : kVCalendar;
 }
 
 }  // namespace kpl

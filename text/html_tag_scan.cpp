@@ -16,6 +16,7 @@ bool isNameChar(int c) {
 char lower(int c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c); }
 
 uint8_t markersOf(const std::string& lowerText) {
+  if (lowerText.find_first_of("?!") == std::string::npos) return 0;  // every marker has one
   static const std::pair<const char*, uint8_t> kMarkers[] = {
       {"?xml", ScannedTag::kXmlDeclaration},   {"!document", ScannedTag::kDocumentMarker},
       {"?encoding", ScannedTag::kEncodingMarker}, {"!entity", ScannedTag::kEntityMarker},
@@ -29,6 +30,8 @@ uint8_t markersOf(const std::string& lowerText) {
 }
 
 enum class TagParse { kOk, kInvalid, kUnclosed };
+
+const std::string kScript = "script";
 
 // The document as the tag reader sees it: the file followed by one NUL.
 class Document {
@@ -47,9 +50,58 @@ class Document {
     return memoHit;
   }
 
+  // Whether [from, end) holds a byte from 0x80 on outside double quotes
+  // counted from `from`. Tags refused for such a byte are retried one byte
+  // later against the same end, so the answer is kept per end: with P(x)
+  // the parity of the quotes between the first start and x, a byte is
+  // outside quotes for start p exactly when P(x) == P(p), and one forward
+  // cursor per parity finds the first such byte. Every cursor only moves
+  // forward over one end's span, which keeps hostile markup (many starts
+  // before one distant ">" with quotes and high bytes between) linear.
+  bool bareHighByte(uint64_t from, uint64_t end) {
+    Walk& w = walk_;
+    if (w.end != end || from < w.startCursor) {
+      w = Walk();
+      w.end = end;
+      w.startCursor = w.cursor[0] = w.cursor[1] = from;
+    }
+    for (; w.startCursor < from; ++w.startCursor) {
+      if (at(w.startCursor) == '"') w.startParity ^= 1;
+    }
+    const int want = w.startParity;
+    uint64_t& cursor = w.cursor[want];
+    int& parity = w.cursorParity[want];
+    bool& found = w.found[want];
+    if (cursor < from) {
+      cursor = from;
+      parity = want;
+      found = false;
+    }
+    // A byte already found stays the answer without reading it again (it
+    // usually lies in another block than the tag being retried).
+    if (found) return true;
+    for (; cursor < end; ++cursor) {
+      const int b = at(cursor);
+      if (b >= 0x80 && parity == want) return found = true;
+      if (b == '"') parity ^= 1;
+    }
+    return false;
+  }
+
   TextStream& stream_;
   uint64_t size_;
   int64_t gtFrom = -1, gtHit = -1, piFrom = -1, piHit = -1, commentFrom = -1, commentHit = -1;
+
+ private:
+  struct Walk {
+    uint64_t end = UINT64_MAX;
+    uint64_t startCursor = 0;  // quotes counted up to here...
+    int startParity = 0;       // ...give this parity
+    uint64_t cursor[2] = {0, 0};
+    int cursorParity[2] = {0, 0};
+    bool found[2] = {false, false};  // the byte at cursor is the answer
+  };
+  Walk walk_;
 };
 
 // One tag at the "<" at `pos`: its name part, then its end and the check
@@ -89,9 +141,13 @@ TagParse parseTag(Document& doc, uint64_t& pos, bool inScript, ScannedTag& tag, 
     if (!endsName) return TagParse::kInvalid;
   }
   if (inScript && !tag.isEndTag && (tag.nameCut() || tag.name != "script")) return TagParse::kInvalid;
-  const std::string lowered = tag.lowerName();
+  tag.lower.clear();
+  if (!tag.nameCut()) {
+    for (char k : tag.name) tag.lower.push_back(lower(static_cast<unsigned char>(k)));
+  }
+  const std::string& lowered = tag.lower;
   tag.markers = tag.nameCut() ? longMarkers : markersOf(lowered);
-  if (lowered == "?php") {
+  if (!lowered.empty() && lowered[0] == '?' && lowered == "?php") {
     php = true;
     return TagParse::kOk;
   }
@@ -102,15 +158,7 @@ TagParse parseTag(Document& doc, uint64_t& pos, bool inScript, ScannedTag& tag, 
     pos = doc.bufferSize();
     return TagParse::kUnclosed;
   }
-  bool quoted = false;
-  for (uint64_t k = pos; k < static_cast<uint64_t>(end); ++k) {
-    const int b = doc.at(k);
-    if (b == '"') {
-      quoted = !quoted;
-    } else if (b >= 0x80 && !quoted) {
-      return TagParse::kInvalid;
-    }
-  }
+  if (doc.bareHighByte(pos, static_cast<uint64_t>(end))) return TagParse::kInvalid;
   tag.fullTagStart = pos + 1;
   tag.fullTagEnd = static_cast<uint64_t>(end);
   pos = static_cast<uint64_t>(end);
@@ -118,13 +166,6 @@ TagParse parseTag(Document& doc, uint64_t& pos, bool inScript, ScannedTag& tag, 
 }
 
 }  // namespace
-
-std::string ScannedTag::lowerName() const {
-  if (nameCut()) return std::string();
-  std::string out = name;
-  for (char& c : out) c = lower(static_cast<unsigned char>(c));
-  return out;
-}
 
 bool scanHtmlTags(TextStream& stream, const std::function<void(const ScannedTag&)>& sink) {
   Document doc(stream);
@@ -166,16 +207,18 @@ bool scanHtmlTags(TextStream& stream, const std::function<void(const ScannedTag&
       ++pos;
       continue;
     }
-    const std::string lowered = tag.lowerName();
-    if (php || lowered == "?mso-application") return false;
-    if (lowered == "?") {
+    const std::string& lowered = tag.lower;
+    const bool instruction = !lowered.empty() && lowered[0] == '?';
+    if (php || (instruction && lowered == "?mso-application")) return false;
+    // Addresses in angle brackets ("<http://...>") are not tags.
+    const bool address = !lowered.empty() && lowered.back() == ':' &&
+                         (lowered == "http:" || lowered == "https:" || lowered == "fpt:" || lowered == "file:");
+    if (instruction && lowered.size() == 1) {
       if (tag.fullTagEnd - (tag.fullTagStart - 1) > 2) return false;
-    } else if (tag.nameLength != 0 && lowered != "http:" && lowered != "https:" && lowered != "fpt:" &&
-               lowered != "file:") {
+    } else if (tag.nameLength != 0 && !address) {
       sink(tag);
     }
-    if (!tag.isEndTag && !inScript && lowered == "script") inScript = true;
-    if (tag.isEndTag && inScript && lowered == "script") inScript = false;
+    if (lowered.size() == 6 && lowered == kScript) inScript = !tag.isEndTag;
   }
   return true;
 }

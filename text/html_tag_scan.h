@@ -26,6 +26,7 @@ struct ScannedTag {
   };
 
   std::string name;         // as written, cut at limits::kTagNameKeepBytes
+  std::string lower;        // lower-cased, or "" when cut (a cut name equals no word compared)
   uint64_t nameLength = 0;  // of the whole name
   uint8_t markers = 0;
   bool isEndTag = false;
@@ -33,8 +34,6 @@ struct ScannedTag {
   uint64_t fullTagEnd = 0;    // offset of the closing ">" (or of "?" of "?>")
 
   bool nameCut() const { return nameLength > name.size(); }
-  // Lower-cased name, or "" when cut (a cut name equals no word compared).
-  std::string lowerName() const;
 };
 
 // Runs the scan over the stream's file. Returns false when the document is

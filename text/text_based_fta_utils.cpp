@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <unordered_set>
 
 #include "detect/file_type_catalogue.h"
 #include "text/calendar_reader.h"
@@ -23,6 +24,8 @@ std::string lowerCase(std::string text) {
 }
 
 bool contains(const std::string& text, const char* word) { return text.find(word) != std::string::npos; }
+
+const std::string kXml = "xml";
 
 // Fewer tags than this are never judged.
 constexpr std::size_t kMinimumTags = 3;
@@ -95,24 +98,24 @@ class TagVerdict {
   explicit TagVerdict(TextStream& stream) : stream_(stream) {}
 
   void add(const ScannedTag& tag) {
-    const std::string lower = tag.lowerName();
-    const bool declaration = tag.markers != 0;
+    const std::string& lower = tag.lower;
+    const bool html = isHtmlName(lower);
     if (count_ == 0) firstIsXmlDeclaration_ = (tag.markers & ScannedTag::kXmlDeclaration) != 0;
     if (count_ == 1 && firstIsXmlDeclaration_) secondTagKeepsHtml_ = !changeToXML(tag);
     ++count_;
-    walk(tag, lower, declaration);
+    if (!walkDone_) walk(tag, html);
 
     // The ratio ignores one-letter names other than the HTML elements.
-    if (tag.nameLength != 1 || TextBasedFTAUtils::isHTMLTag(lower)) {
+    if (tag.nameLength != 1 || html) {
       ++allTags_;
-      if (TextBasedFTAUtils::setHtmlTag.count(lower)) {
+      if (html) {
         ++htmlTags_;
-      } else if (TextBasedFTAUtils::setVMLTag.count(lower)) {
+      } else if (!vml_ && TextBasedFTAUtils::setVMLTag.count(lower)) {
         vml_ = true;
       }
     }
 
-    const bool isXml = !tag.nameCut() && tag.name == "xml";
+    const bool isXml = tag.name.size() == 3 && !tag.nameCut() && tag.name == kXml;
     const uint8_t rootSkip = ScannedTag::kXmlDeclaration | ScannedTag::kDocumentMarker | ScannedTag::kEncodingMarker;
     if (!rootSeen_ && (tag.markers & rootSkip) == 0) {
       rootSeen_ = true;
@@ -131,8 +134,16 @@ class TagVerdict {
   }
 
  private:
-  void walk(const ScannedTag& tag, const std::string& lower, bool declaration) {
-    if (walkDone_) return;
+  // One hash look-up per tag instead of a walk down the ordered set.
+  static bool isHtmlName(const std::string& lower) {
+    static const std::unordered_set<std::string> names(TextBasedFTAUtils::setHtmlTag.begin(),
+                                                       TextBasedFTAUtils::setHtmlTag.end());
+    return !lower.empty() && names.count(lower) != 0;
+  }
+
+  void walk(const ScannedTag& tag, bool html) {
+    const std::string& lower = tag.lower;
+    const bool declaration = tag.markers != 0;
     if (afterVisio_) {
       afterVisio_ = false;
       if (lower == "documentproperties") {
@@ -142,7 +153,7 @@ class TagVerdict {
       }
     }
     if (declaration) return;
-    if (TextBasedFTAUtils::setHtmlTag.count(lower)) {
+    if (html) {
       walkDone_ = true;
       return;
     }

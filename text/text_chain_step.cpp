@@ -1,5 +1,6 @@
 // Chain step 15: text formats.
 #include "text/text_chain_steps.h"
+
 #include "text/text_based_fta_utils.h"
 
 namespace kpl {

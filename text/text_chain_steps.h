@@ -1,4 +1,5 @@
-// The text step of the scan chain.
+// The text step of the scan chain: HTML, XML dialects, VML, calendars,
+// e-mail messages and MHTML archives.
 #pragma once
 
 #include "detect/chain_step.h"
