@@ -120,3 +120,16 @@ inline constexpr int kTridMaxXmlPrologItems = 64;
 inline constexpr std::size_t kTridMaxDefinitionsFileBytes = 4u * 1024u * 1024u;
 
 }  // namespace kpl::limits
+
+namespace kpl::limits {
+
+// ---- HTML/XML tag reader ----------------------------------------------------
+// Most bytes of one file the tag reader holds. Web pages and XML documents
+// are rarely above a few MiB; a longer file is read only this far (tags past
+// it are not collected), so 30 scans at once hold at most about half a GiB.
+inline constexpr std::size_t kMaxTagDocumentBytes = 16u * 1024u * 1024u;
+// Bytes read at a time while checking that a file begins like a tag
+// document, before any of it is held whole.
+inline constexpr std::size_t kTagDocumentLeadChunk = 4096;
+
+}  // namespace kpl::limits
