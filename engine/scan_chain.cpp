@@ -13,8 +13,8 @@ const std::vector<ChainStep>& scanChain() {
     // no  name                      step
     {  1, "archive ignore marker",   &chainStepArchiveIgnore },
     {  2, "compound document",       &chainStepOle },
-    {  3, "OpenDocument",            nullptr },
-    {  4, "Office Open XML",         nullptr },
+    {  3, "OpenDocument",            &chainStepOpenDocument },
+    {  4, "Office Open XML",         &chainStepOfficeOpenXml },
     {  5, "archive",                 &chainStepArchive },
     {  6, "PDF",                     nullptr },
     {  7, "image",                   &chainStepImage },
