@@ -9,6 +9,8 @@
 #include "archive/zip_archive.h"
 #include "common/byte_reader.h"
 #include "common/limits.h"
+#include "common/scan_input.h"
+#include "common/zip_index.h"
 
 namespace kpl {
 
@@ -69,13 +71,14 @@ zip_int64_t sourceCallback(void* userdata, void* data, zip_uint64_t len, zip_sou
   }
 }
 
-bool endsWith(const std::string& text, const std::string& suffix) {
+bool endsWith(std::string_view text, std::string_view suffix) {
   return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
 }  // namespace
 
 ZipMemberReader::ZipMemberReader(const InputFile& file, std::string path) : file_(file), path_(std::move(path)) {}
+ZipMemberReader::ZipMemberReader(const ScanInput& input) : ZipMemberReader(input, input.path()) {}
 
 ZipMemberReader::~ZipMemberReader() {
   if (archive_ != nullptr) zip_discard(archive_);
@@ -84,50 +87,7 @@ ZipMemberReader::~ZipMemberReader() {
 void ZipMemberReader::forceToolForTesting(bool force) { forceTool = force; }
 bool ZipMemberReader::toolForced() { return forceTool; }
 
-// The directory walk follows ZipArchive::checkFileNameExistInZip: the same
-// end record, and the walk ends at a bad header or an empty name.
-const std::vector<ZipMemberReader::DirectoryEntry>& ZipMemberReader::directory() {
-  if (directoryRead_) return directory_;
-  directoryRead_ = true;
-  const uint64_t size = file_.size();
-  int64_t end = ZipArchive::findEndCentralDirFromBot(file_, size);
-  if (end < 0) end = ZipArchive::findEndCentralDirFromTop(file_, size);
-  if (end < 0) return directory_;
-  uint8_t record[22] = {};
-  file_.readAt(static_cast<uint64_t>(end), record, sizeof record);
-  const uint16_t entryCount = loadU16LE(record + 10);
-  uint32_t pos = loadU32LE(record + 16);
-  for (uint32_t seen = 0; pos < static_cast<uint64_t>(end) && seen < entryCount; ++seen) {
-    uint8_t head[ZipArchive::centralDirHeaderLen] = {};
-    file_.readAt(pos, head, sizeof head);
-    if (std::memcmp(head, ZipArchive::centralDirHeaderSig, 4) != 0) break;
-    const uint16_t nameLen = loadU16LE(head + 28);
-    if (nameLen == 0) break;
-    directory_.push_back({uint64_t{pos} + ZipArchive::centralDirHeaderLen, nameLen, loadU16LE(head + 8)});
-    pos = pos + ZipArchive::centralDirHeaderLen + nameLen + loadU16LE(head + 30) + loadU16LE(head + 32);
-  }
-  return directory_;
-}
-
-std::string ZipMemberReader::entryName(const DirectoryEntry& entry) const {
-  std::string name(entry.nameLength, '\0');
-  file_.readAt(entry.nameOffset, name.data(), name.size());
-  return name;
-}
-
-uint16_t ZipMemberReader::directoryFlags(const std::string& name) {
-  if (name.size() > UINT16_MAX) return 0;
-  for (const DirectoryEntry& entry : directory())
-    if (entry.nameLength == name.size() && entryName(entry) == name) return entry.flags;
-  return 0;
-}
-
-bool ZipMemberReader::contains(const std::string& name) {
-  if (name.size() > UINT16_MAX) return false;
-  for (const DirectoryEntry& entry : directory())
-    if (entry.nameLength == name.size() && entryName(entry) == name) return true;
-  return false;
-}
+bool ZipMemberReader::contains(std::string_view name) const { return file_.zip().contains(name); }
 
 bool ZipMemberReader::openLibzip() {
   if (openTried_) return archive_ != nullptr;
@@ -194,14 +154,16 @@ bool ZipMemberReader::isEncrypted(const std::string& name) {
     ZipMemberOutput out;
     return readWithTool(name, out) && out.encrypted;
   }
-  return contains(name) && (directoryFlags(name) & 1u) != 0;
+  const ZipEntry* entry = file_.zip().find(name);
+  return entry != nullptr && entry->encrypted();
 }
 
 bool ZipMemberReader::read(const std::string& name, ZipMemberOutput& out) {
   if (forceTool) return readWithTool(name, out);
   out = ZipMemberOutput();
-  if (!contains(name)) return true;  // 7za prints no member bytes either
-  if (directoryFlags(name) & 1u) {
+  const ZipEntry* entry = file_.zip().find(name);
+  if (entry == nullptr) return true;  // 7za prints no member bytes either
+  if (entry->encrypted()) {
     out.encrypted = true;
     return true;
   }
@@ -212,10 +174,9 @@ bool ZipMemberReader::read(const std::string& name, ZipMemberOutput& out) {
 bool ZipMemberReader::readEndingWith(const std::string& suffix, ZipMemberOutput& out) {
   if (forceTool) return readWithTool("*" + suffix, out);
   out = ZipMemberOutput();
-  for (const DirectoryEntry& entry : directory()) {
-    if (entry.nameLength < suffix.size() || (entry.flags & 1u)) continue;
-    const std::string name = entryName(entry);
-    if (!endsWith(name, suffix)) continue;
+  for (const ZipEntry& entry : file_.zip().entries()) {
+    if (entry.encrypted() || !endsWith(entry.name, suffix)) continue;
+    const std::string name(entry.name);
     std::string bytes;
     if (readInProcess(name, bytes) != Read::ok) return readWithTool("*" + suffix, out);
     const std::size_t room = limits::kMaxExtractOutputBytes - out.bytes.size();

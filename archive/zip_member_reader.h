@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct zip;
@@ -19,6 +20,7 @@ struct zip;
 namespace kpl {
 
 class InputFile;
+class ScanInput;
 
 // What one read gave.
 struct ZipMemberOutput {
@@ -32,6 +34,7 @@ class ZipMemberReader {
   // `file` is the package; `path` names the same file for the 7za fallback
   // (empty for an input held in memory, which then has no fallback).
   ZipMemberReader(const InputFile& file, std::string path);
+  explicit ZipMemberReader(const ScanInput& input);
   ~ZipMemberReader();
   ZipMemberReader(const ZipMemberReader&) = delete;
   ZipMemberReader& operator=(const ZipMemberReader&) = delete;
@@ -39,8 +42,9 @@ class ZipMemberReader {
   const InputFile& file() const { return file_; }
   const std::string& path() const { return path_; }
 
-  // Whether the central directory lists a member of exactly this name.
-  bool contains(const std::string& name);
+  // Whether the central directory lists a member of exactly this name (the
+  // input's ZIP index).
+  bool contains(std::string_view name) const;
   // Whether that member is encrypted: its directory flag, or 7za's
   // "ERROR: Wrong password" on the tool path.
   bool isEncrypted(const std::string& name);
@@ -57,24 +61,12 @@ class ZipMemberReader {
 
  private:
   enum class Read { ok, failed };
-  // One central directory entry: where its name lies, and its flags.
-  struct DirectoryEntry {
-    uint64_t nameOffset;
-    uint16_t nameLength;
-    uint16_t flags;
-  };
-  const std::vector<DirectoryEntry>& directory();
-  std::string entryName(const DirectoryEntry& entry) const;
-  // The flags of the first entry of that name; 0 when there is none.
-  uint16_t directoryFlags(const std::string& name);
   bool openLibzip();
   Read readInProcess(const std::string& name, std::string& out);
   bool readWithTool(const std::string& pattern, ZipMemberOutput& out) const;
 
   const InputFile& file_;
   std::string path_;
-  std::vector<DirectoryEntry> directory_;
-  bool directoryRead_ = false;
   zip* archive_ = nullptr;
   bool openTried_ = false;
 };

@@ -3,7 +3,8 @@
 #include <cstring>
 
 #include "archive/zip_member_reader.h"
-#include "common/byte_reader.h"
+#include "common/scan_input.h"
+#include "common/zip_index.h"
 #include "detect/file_type_catalogue.h"
 #include "detect/package_probes_table.h"
 
@@ -37,13 +38,12 @@ int isMSOffice2007Document(const InputFile& file) {
   if (std::memcmp(head, officeZipHeader, sizeof head) == 0) return 1;
   // Any other writer's package: a ZIP with both parts every package has.
   if (std::memcmp(head, officeZipHeader, 4) != 0) return 0;
-  ZipMemberReader package(file, std::string());
-  return package.contains(contentTypesXml) && package.contains(mainRel) ? 1 : 0;
+  return file.zip().contains(contentTypesXml) && file.zip().contains(mainRel) ? 1 : 0;
 }
 
 int isMSOffice2007Document(const std::string& path, unsigned long fileSize) {
   if (fileSize <= 7) return 0;
-  return isMSOffice2007Document(InputFile(path));
+  return isMSOffice2007Document(ScanInput(path));
 }
 
 bool isEncryptedOfficeType(ZipMemberReader& package, const std::string& memberName) {
@@ -65,8 +65,8 @@ unsigned char determineXPSFamilyType(ZipMemberReader& package) {
 }
 
 unsigned char determineXPSFamilyType(const std::string& path) {
-  InputFile file(path);
-  ZipMemberReader package(file, path);
+  const ScanInput input(path);
+  ZipMemberReader package(input);
   return determineXPSFamilyType(package);
 }
 
@@ -87,8 +87,8 @@ MsOfficeTypes classifyOfficeFileType(ZipMemberReader& package) {
 }
 
 MsOfficeTypes classifyOfficeFileType(std::string path, unsigned long /*fileSize*/) {
-  InputFile file(path);
-  ZipMemberReader package(file, path);
+  const ScanInput input(path);
+  ZipMemberReader package(input);
   return classifyOfficeFileType(package);
 }
 
@@ -101,13 +101,12 @@ bool isOpenOfficeDocument(const InputFile& file) {
   std::size_t matching = 0;
   while (matching < sizeof head && head[matching] == openDocumentZipHeader[matching]) ++matching;
   if (matching <= 3) return false;
-  ZipMemberReader package(file, std::string());
-  return package.contains(METAINFManifestXml);
+  return file.zip().contains(METAINFManifestXml);
 }
 
 bool isOpenOfficeDocument(std::string path, unsigned long fileSize) {
   if (fileSize <= 6) return false;
-  return isOpenOfficeDocument(InputFile(path));
+  return isOpenOfficeDocument(ScanInput(path));
 }
 
 unsigned char determineOpenOfficeDocument(ZipMemberReader& package) {
@@ -125,8 +124,8 @@ unsigned char determineOpenOfficeDocument(ZipMemberReader& package) {
 }
 
 unsigned char determineOpenOfficeDocument(std::string path, unsigned long /*fileSize*/) {
-  InputFile file(path);
-  ZipMemberReader package(file, path);
+  const ScanInput input(path);
+  ZipMemberReader package(input);
   return determineOpenOfficeDocument(package);
 }
 

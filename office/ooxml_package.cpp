@@ -4,7 +4,7 @@
 
 #include "archive/zip_archive.h"
 #include "archive/zip_member_reader.h"
-#include "common/byte_reader.h"
+#include "common/scan_input.h"
 #include "detect/file_type_catalogue.h"
 #include "text/html_tag_reader.h"
 
@@ -127,11 +127,10 @@ std::string MSOffice2007::findMainFileFromRels(ZipMemberReader& package, const s
 MsOfficeTypes MSOffice2007::checkOfficeType(ZipMemberReader& package) {
   if (!package.file().isOpen()) return MSO_ZIP;
   const std::vector<std::string> relTypes = {relMainType, relVisioMainType};
-  std::string mainPart = findMainFileFromRels(package, relTypes);
+  const std::string mainPart = findMainFileFromRels(package, relTypes);
   if (mainPart.empty()) return MSO_ZIP;
   // The directory lookup takes the name's length as 16 bits.
-  mainPart.resize(mainPart.size() & 0xFFFFu);
-  if (!package.contains(mainPart)) return MSO_ZIP;
+  if (!package.contains(std::string_view(mainPart).substr(0, mainPart.size() & 0xFFFFu))) return MSO_ZIP;
   ZipMemberOutput contentTypes;
   if (!package.read(contentTypesXml, contentTypes)) return MSO_ZIP;
   MsOfficeTypes type = MSO_ZIP;
@@ -142,8 +141,8 @@ MsOfficeTypes MSOffice2007::checkOfficeType(ZipMemberReader& package) {
 }
 
 MsOfficeTypes MSOffice2007::checkOfficeType(const std::string& path) {
-  InputFile file(path);
-  ZipMemberReader package(file, path);
+  const ScanInput input(path);
+  ZipMemberReader package(input);
   return checkOfficeType(package);
 }
 

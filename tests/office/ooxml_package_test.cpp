@@ -15,6 +15,7 @@
 #include "archive/zip_member_reader.h"
 #include "common/byte_reader.h"
 #include "common/limits.h"
+#include "common/scan_input.h"
 #include "detect/package_probes.h"
 #include "kpl_engine.h"
 #include "office/package_builders.h"
@@ -37,10 +38,10 @@ std::string scanAnswer(const std::string& path) {
 // by 100) for an OpenDocument candidate, else the Office package code, else
 // -1 for a file neither probe takes.
 int packageCode(const std::string& path) {
-  InputFile file(path);
-  ZipMemberReader package(file, path);
-  if (isOpenOfficeDocument(file)) return 100 + determineOpenOfficeDocument(package);
-  if (isMSOffice2007Document(file) == 1) return classifyOfficeFileType(package);
+  const ScanInput input(path);
+  ZipMemberReader package(input);
+  if (isOpenOfficeDocument(input)) return 100 + determineOpenOfficeDocument(package);
+  if (isMSOffice2007Document(input) == 1) return classifyOfficeFileType(package);
   return -1;
 }
 
