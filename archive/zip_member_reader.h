@@ -52,7 +52,8 @@ class ZipMemberReader {
   // be used at all.
   bool read(const std::string& name, ZipMemberOutput& out);
   // Every member whose name ends in suffix, in any folder, concatenated in
-  // directory order (7za's "*<suffix>").
+  // directory order. The fallback asks 7za for "*<suffix>", which matches
+  // members at the top of the package only.
   bool readEndingWith(const std::string& suffix, ZipMemberOutput& out);
 
   // Tests only: route every read through 7za, as if libzip had failed.
