@@ -111,9 +111,11 @@ bool ZipMemberReader::openLibzip() {
 }
 
 ZipMemberReader::Read ZipMemberReader::readInProcess(const std::string& name, std::string& out) {
-  if (!openLibzip()) return Read::failed;
+  // libzip looks names up as C strings; a name with a NUL byte in it would
+  // find another member.
+  if (name.find('\0') != std::string::npos || !openLibzip()) return Read::failed;
   const zip_int64_t index = zip_name_locate(archive_, name.c_str(), ZIP_FL_ENC_RAW);
-  if (index < 0 || name.find('\0') != std::string::npos) return Read::failed;
+  if (index < 0) return Read::failed;
   zip_file_t* member = zip_fopen_index(archive_, static_cast<zip_uint64_t>(index), 0);
   if (member == nullptr) return Read::failed;
   // Read in chunks and stop at the cap: a member that claims or inflates to

@@ -215,25 +215,6 @@ TEST(MSOffice2007, RelationshipTagsSplitLikeThePattern) {
   }
 }
 
-TEST(MSOffice2007, RecordsOfKinds) {
-  std::string id, mime, extensions, description;
-  bool encrypted = false;
-  MSOffice2007::adjustMsOfficeTypes(static_cast<MsOfficeTypes>(200), id, mime, extensions, description, encrypted);
-  EXPECT_EQ(id + " " + mime + " " + extensions, "ZIP application/zip zip,zipx");
-  EXPECT_FALSE(encrypted);
-  // Every identifier a kind writes is in the catalogue (describe throws
-  // otherwise), and every kind from 0 to 25 has its own row.
-  for (int kind = 0; kind <= MSO_ZIP_ENCRYPTED; ++kind) {
-    MSOffice2007::adjustMsOfficeTypes(static_cast<MsOfficeTypes>(kind), id, mime, extensions, description, encrypted);
-    EXPECT_EQ(id == "ZIP", kind == MSO_ZIP) << kind;
-  }
-  for (int kind = 0; kind <= 255; ++kind)
-    adjustOpenDocumentTypes(static_cast<unsigned char>(kind), id, mime, extensions, description, encrypted);
-  EXPECT_EQ(getMainFileName("/ppt/presentation.xml"), "ppt/presentation.xml");
-  EXPECT_EQ(getMainFileName("./xl/workbook.xml"), "xl/workbook.xml");
-  EXPECT_EQ(getMainFileName("/../"), "/../");
-}
-
 // Every prefix of a real package, and the package with each byte of its
 // headers inverted in turn: nothing crashes and nothing becomes another
 // kind of document.
