@@ -160,7 +160,17 @@ bool ZipMemberReader::isEncrypted(const std::string& name) {
   return entry != nullptr && entry->encrypted();
 }
 
-bool ZipMemberReader::read(const std::string& name, ZipMemberOutput& out) {
+const ZipMemberOutput* ZipMemberReader::read(const std::string& name) {
+  if (lastValid_ && lastName_ == name) return &last_;
+  // The previous answer goes first, so that two large members are never
+  // held at once.
+  last_ = ZipMemberOutput();
+  lastValid_ = readUncached(name, last_);
+  lastName_ = name;
+  return lastValid_ ? &last_ : nullptr;
+}
+
+bool ZipMemberReader::readUncached(const std::string& name, ZipMemberOutput& out) {
   if (forceTool) return readWithTool(name, out);
   out = ZipMemberOutput();
   const ZipEntry* entry = file_.zip().find(name);

@@ -48,9 +48,11 @@ class ZipMemberReader {
   // Whether that member is encrypted: its directory flag, or 7za's
   // "ERROR: Wrong password" on the tool path.
   bool isEncrypted(const std::string& name);
-  // One member by exact name. False only when neither libzip nor 7za could
-  // be used at all.
-  bool read(const std::string& name, ZipMemberOutput& out);
+  // One member by exact name; null only when neither libzip nor 7za could
+  // be used at all. The answer stays valid until the next read, and asking
+  // for the same member again returns it without reading it anew (a
+  // classification may look at the content types twice).
+  const ZipMemberOutput* read(const std::string& name);
   // Every member whose name ends in suffix, in any folder, concatenated in
   // directory order. The fallback asks 7za for "*<suffix>", which matches
   // members at the top of the package only.
@@ -65,10 +67,14 @@ class ZipMemberReader {
   bool openLibzip();
   Read readInProcess(const std::string& name, std::string& out);
   bool readWithTool(const std::string& pattern, ZipMemberOutput& out) const;
+  bool readUncached(const std::string& name, ZipMemberOutput& out);
 
   const InputFile& file_;
   std::string path_;
   zip* archive_ = nullptr;
+  std::string lastName_;
+  ZipMemberOutput last_;
+  bool lastValid_ = false;
   bool openTried_ = false;
 };
 

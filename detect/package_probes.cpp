@@ -51,9 +51,9 @@ bool isEncryptedOfficeType(ZipMemberReader& package, const std::string& memberNa
 }
 
 unsigned char determineXPSFamilyType(ZipMemberReader& package) {
-  ZipMemberOutput contentTypes;
-  if (!package.read(contentTypesXml, contentTypes)) return 0;
-  if (!holds(contentTypes.bytes, xpsFixedDocumentSequence) || !holds(contentTypes.bytes, xpsFixedDocument)) return 0;
+  const ZipMemberOutput* contentTypes = package.read(contentTypesXml);
+  if (contentTypes == nullptr) return 0;
+  if (!holds(contentTypes->bytes, xpsFixedDocumentSequence) || !holds(contentTypes->bytes, xpsFixedDocument)) return 0;
   ZipMemberOutput sequences;
   package.readEndingWith(".fdseq", sequences);
   static const std::string xpsWide = utf16le(xpsSchema), openXpsWide = utf16le(openXpsSchema);
@@ -112,12 +112,12 @@ bool isOpenOfficeDocument(std::string path, unsigned long fileSize) {
 unsigned char determineOpenOfficeDocument(ZipMemberReader& package) {
   try {
     if (isEncryptedOfficeType(package, METAINFManifestXml)) return ODF_ZIP_ENCRYPTED;
-    ZipMemberOutput manifest;
-    if (!package.read(METAINFManifestXml, manifest)) return ODF_UNKNOWN;
+    const ZipMemberOutput* manifest = package.read(METAINFManifestXml);
+    if (manifest == nullptr) return ODF_UNKNOWN;
     // A package saved with a password lists how each part is encrypted.
-    const bool encrypted = holds(manifest.bytes, "encryption-data");
+    const bool encrypted = holds(manifest->bytes, "encryption-data");
     for (const OpenDocumentManifestRow& row : openDocumentManifestRows)
-      if (holds(manifest.bytes, row.mime)) return encrypted ? row.encrypted : row.plain;
+      if (holds(manifest->bytes, row.mime)) return encrypted ? row.encrypted : row.plain;
   } catch (const std::exception&) {
   }
   return ODF_UNKNOWN;

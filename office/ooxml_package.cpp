@@ -95,15 +95,16 @@ bool MSOffice2007::splitRelationshipTag(const std::string& tag, std::string (&pa
 
 std::string MSOffice2007::findMainFileFromRels(ZipMemberReader& package, const std::vector<std::string>& relTypes) {
   if (!package.contains(mainRel)) return std::string();
-  ZipMemberOutput out;
-  if (!package.read(mainRel, out)) return std::string();
+  const ZipMemberOutput* out = package.read(mainRel);
+  if (out == nullptr) return std::string();
   // Only 7za's output carries its complaints about a damaged archive.
-  const std::string text = out.fromTool ? removeErrorFrom7z(out.bytes) : out.bytes;
-  if (text.empty()) return std::string();
+  const std::string text = out->fromTool ? removeErrorFrom7z(out->bytes) : std::string();
+  const std::string& relationships = out->fromTool ? text : out->bytes;
+  if (relationships.empty()) return std::string();
   // A relationship part the reader gives up on part-way still names its
   // main part among the tags read before that.
   HTMLReader reader;
-  reader.readFromString(text);
+  reader.readFromString(relationships);
   for (const std::string& tag : reader.getListFullTag()) {
     std::string pairs[3][2];
     if (!splitRelationshipTag(tag, pairs)) continue;
@@ -131,11 +132,12 @@ MsOfficeTypes MSOffice2007::checkOfficeType(ZipMemberReader& package) {
   if (mainPart.empty()) return MSO_ZIP;
   // The directory lookup takes the name's length as 16 bits.
   if (!package.contains(std::string_view(mainPart).substr(0, mainPart.size() & 0xFFFFu))) return MSO_ZIP;
-  ZipMemberOutput contentTypes;
-  if (!package.read(contentTypesXml, contentTypes)) return MSO_ZIP;
+  const ZipMemberOutput* contentTypes = package.read(contentTypesXml);
+  if (contentTypes == nullptr) return MSO_ZIP;
+  const std::string& text = contentTypes->bytes;
   MsOfficeTypes type = MSO_ZIP;
-  if (isDOCXFamilyType(contentTypes.bytes, type) || isXLSXFamilyType(contentTypes.bytes, type) ||
-      isPPTXFamilyType(contentTypes.bytes, type) || isVisioFamilyType(contentTypes.bytes, type))
+  if (isDOCXFamilyType(text, type) || isXLSXFamilyType(text, type) || isPPTXFamilyType(text, type) ||
+      isVisioFamilyType(text, type))
     return type;
   return MSO_ZIP;
 }
