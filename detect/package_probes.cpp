@@ -23,7 +23,7 @@ std::string utf16le(const std::string& text) {
 }
 
 bool holds(const std::string& haystack, const std::string& needle) {
-  return haystack.find(needle) != std::string::npos;
+  return ::memmem(haystack.data(), haystack.size(), needle.data(), needle.size()) != nullptr;
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "office/ooxml_package.h"
 
 #include <cctype>
+#include <cstring>
 
 #include "archive/zip_archive.h"
 #include "archive/zip_member_reader.h"
@@ -18,10 +19,17 @@ std::string lowerAscii(std::string text) {
   return text;
 }
 
+// Every content type starts "application/vnd.", and a content-type list
+// repeats that prefix in every entry; memmem's two-way search does not
+// restart a comparison at each of them.
+bool holds(const std::string& text, const char* pattern) {
+  return ::memmem(text.data(), text.size(), pattern, std::strlen(pattern)) != nullptr;
+}
+
 bool findInFamily(MsOfficeFamily family, const std::string& contentTypes, MsOfficeTypes& type) {
   type = MSO_ZIP;
   for (const MsOfficeContentTypeRow& row : msOfficeContentTypeRows) {
-    if (row.family != family || contentTypes.find(row.contentType) == std::string::npos) continue;
+    if (row.family != family || !holds(contentTypes, row.contentType)) continue;
     type = row.type;
     return true;
   }
