@@ -161,6 +161,4 @@ inline constexpr std::size_t kCalendarMaxOpenComponentBytes = 64u * 1024u;
 // compares is shorter; of a longer name only its length and the
 // declaration markers ("?xml", "!doctype", ...) found in it are kept.
 inline constexpr std::size_t kTagNameKeepBytes = 64;
-
-
 }  // namespace kpl::limits

@@ -1,6 +1,7 @@
 #include "engine/scan_chain.h"
 
 #include "archive/archive_chain_steps.h"
+#include "detect/package_chain_steps.h"
 #include "media/media_chain_steps.h"
 #include "office/ole_chain_step.h"
 #include "text/text_chain_steps.h"
@@ -18,8 +19,8 @@ const std::vector<ChainStep>& scanChain() {
     // no  name                      step
     {  1, "archive ignore marker",   &chainStepArchiveIgnore },
     {  2, "compound document",       &chainStepOle },
-    {  3, "OpenDocument",            nullptr },
-    {  4, "Office Open XML",         nullptr },
+    {  3, "OpenDocument",            &chainStepOpenDocument },
+    {  4, "Office Open XML",         &chainStepOfficeOpenXml },
     {  5, "archive",                 &chainStepArchive },
     {  6, "PDF",                     nullptr },
     {  7, "image",                   &chainStepImage },
