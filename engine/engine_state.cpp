@@ -27,7 +27,11 @@ constexpr const char* kMagicDatabase = "database/magic/magic.mgc";
 constexpr int kDescriptionFlags = MAGIC_RAW | MAGIC_ERROR;
 constexpr int kMimeFlags = MAGIC_MIME_TYPE | MAGIC_RAW | MAGIC_ERROR;
 
+// Filled from empty, so that deinit followed by init gives the same tables.
 void fillExtensionRules() {
+  listAlterExtensions.clear();
+  listTypeIdwithNoExtensions.clear();
+  listTypeIdAlterByExtension.clear();
   listAlterExtensions.emplace("HTM", "HTML");
   for (const char* id : {"DOC-ENCRYPTED", "DOT-ENCRYPTED", "XLS-ENCRYPTED", "XLT-ENCRYPTED", "PPT-ENCRYPTED",
                          "PPS-ENCRYPTED", "POT-ENCRYPTED", "MSO-ENCRYPTED", "VSD-ENCRYPTED", "VSS-ENCRYPTED",
@@ -40,7 +44,24 @@ void fillExtensionRules() {
   listTypeIdAlterByExtension.emplace("VDX", std::vector<std::string>{"VDX", "VSX", "VTX"});
 }
 
+std::atomic<bool> started{false};
+bool lockReady[kSlotCount] = {};
+
+// Closes whatever slots exist, also those a failed init left half built.
+void closeSlots() {
+  for (int i = 0; i < kSlotCount; ++i) {
+    if (myt[i] != nullptr) magic_close(myt[i]);
+    if (myt_mime[i] != nullptr) magic_close(myt_mime[i]);
+    myt[i] = nullptr;
+    myt_mime[i] = nullptr;
+    if (lockReady[i]) pthread_mutex_destroy(&m_scanLock[i]);
+    lockReady[i] = false;
+  }
+}
+
 }  // namespace
+
+bool engineStarted() { return started.load(std::memory_order_acquire); }
 
 int getThreadIndex() {
   // A compare-and-exchange loop: the counter itself never holds 30, so a
@@ -54,6 +75,10 @@ int getThreadIndex() {
 }
 
 int initEngine() {
+  // A second init while running changes nothing: rebuilding under the feet
+  // of a host that already scans would be worse than keeping what works.
+  if (engineStarted()) return 0;
+  closeSlots();
   // The mapping table is built first, before any libmagic handle exists.
   regexpTable.init();
 
@@ -65,6 +90,7 @@ int initEngine() {
     if (magic_load(myt[i], kMagicDatabase) != 0) return 1;
     if (magic_load(myt_mime[i], kMagicDatabase) != 0) return 1;
     if (pthread_mutex_init(&m_scanLock[i], nullptr) != 0) return 1;
+    lockReady[i] = true;
   }
 
   currentDir = CommonUtils::getCurrentDir();
@@ -85,17 +111,13 @@ int initEngine() {
   AutoCADUtil::init();
   // The archive tables come last, after the AutoCAD tables.
   ArchiveFTAUtils::init();
+  started.store(true, std::memory_order_release);
   return 0;
 }
 
 int deinitEngine() {
-  for (int i = 0; i < kSlotCount; ++i) {
-    if (myt[i] != nullptr) magic_close(myt[i]);
-    if (myt_mime[i] != nullptr) magic_close(myt_mime[i]);
-    myt[i] = nullptr;
-    myt_mime[i] = nullptr;
-    pthread_mutex_destroy(&m_scanLock[i]);
-  }
+  started.store(false, std::memory_order_release);
+  closeSlots();
   return 0;
 }
 

@@ -1,6 +1,8 @@
 #include "engine/scan.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <vector>
@@ -38,6 +40,27 @@ bool isOfficeOpenXmlExtension(const std::string& ext) {
   return false;
 }
 
+// For a path with a backslash: the file opened once more, named
+// "/proc/self/fd/N" while the object lives. Empty for any other path.
+class DescriptorName {
+ public:
+  explicit DescriptorName(const std::string& path) {
+    if (path.find('\\') == std::string::npos) return;
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd_ >= 0) name_ = "/proc/self/fd/" + std::to_string(fd_);
+  }
+  ~DescriptorName() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  DescriptorName(const DescriptorName&) = delete;
+  DescriptorName& operator=(const DescriptorName&) = delete;
+  const std::string& name() const { return name_; }
+
+ private:
+  int fd_ = -1;
+  std::string name_;
+};
+
 // Reads a text the signature library wrote, never past the buffer.
 std::string bufferText(const char* buffer, std::size_t size) { return std::string(buffer, ::strnlen(buffer, size)); }
 
@@ -52,8 +75,14 @@ bool askLibmagicAndSignatures(int slot, const std::string& path, MappingInputs& 
   if (mime == nullptr) return false;
   answers.magicMime = mime;
 
-  if (path.find('\\') != std::string::npos) return true;  // never handed to the library
-  std::vector<char> pathCopy(path.begin(), path.end());
+  // The signature library's native platform reads a backslash as a folder
+  // separator, so a name with one would not reach the file: the library
+  // gets the same open file under a name of the kernel's instead, and a
+  // file cannot hide its type behind its name.
+  DescriptorName byDescriptor(path);
+  const std::string& submitted = byDescriptor.name().empty() ? path : byDescriptor.name();
+  if (submitted.find('\\') != std::string::npos) return true;  // could not be opened: not handed over
+  std::vector<char> pathCopy(submitted.begin(), submitted.end());
   pathCopy.push_back('\0');
   trid& library = trd[slot];
   if (library.SubmitFileA(pathCopy.data()) == 0) return false;
@@ -126,13 +155,14 @@ int scanFile(const char* path, unsigned int* status, const char** resultJson) {
   const int slot = getThreadIndex();
   if (status) *status = 1;
   if (resultJson) *resultJson = nullptr;
-  if (path == nullptr) return 1;
+  if (path == nullptr || !engineStarted()) return 1;  // no slots before init or after deinit
   DetectionRecord record;
   if (!detectInSlot(slot, path, record)) return 1;
   std::string json = createOutputJson(record.typeId, record.mime, record.description, record.extensions,
                                       record.encrypted, {});
-  const char* registered = addString(json.c_str());
-  if (resultJson) *resultJson = registered;
+  // Registered only when the host can receive it: nobody could give back
+  // an answer dropped on the floor.
+  if (resultJson) *resultJson = addString(json.c_str());
   return 0;
 }
 
