@@ -63,10 +63,10 @@ int mappingRow(const MappingInputs& in) {
 
 // The number of the first built chain step that recognises the file, or 0.
 int recognisingStep(const std::string& path) {
-  const uint64_t size = test::readFile(path).size();
+  const ScanInput input(path);
   for (const ChainStep& step : scanChain()) {
     DetectionRecord record;
-    if (step.run != nullptr && step.run(path, size, record)) return step.number;
+    if (step.run != nullptr && step.run(input, record)) return step.number;
   }
   return 0;
 }
