@@ -1,13 +1,12 @@
 #include "engine/scan.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstring>
 #include <vector>
 
 #include "common/limits.h"
+#include "common/scan_input.h"
 #include "detect/regexp_table.h"
 #include "engine/engine_state.h"
 #include "engine/result_json.h"
@@ -40,33 +39,13 @@ bool isOfficeOpenXmlExtension(const std::string& ext) {
   return false;
 }
 
-// For a path with a backslash: the file opened once more, named
-// "/proc/self/fd/N" while the object lives. Empty for any other path.
-class DescriptorName {
- public:
-  explicit DescriptorName(const std::string& path) {
-    if (path.find('\\') == std::string::npos) return;
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd_ >= 0) name_ = "/proc/self/fd/" + std::to_string(fd_);
-  }
-  ~DescriptorName() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  DescriptorName(const DescriptorName&) = delete;
-  DescriptorName& operator=(const DescriptorName&) = delete;
-  const std::string& name() const { return name_; }
-
- private:
-  int fd_ = -1;
-  std::string name_;
-};
-
 // Reads a text the signature library wrote, never past the buffer.
 std::string bufferText(const char* buffer, std::size_t size) { return std::string(buffer, ::strnlen(buffer, size)); }
 
 // Asks the slot's libmagic handles and signature library. False when an
 // answer is missing or the library refuses the file.
-bool askLibmagicAndSignatures(int slot, const std::string& path, MappingInputs& answers) {
+bool askLibmagicAndSignatures(int slot, const ScanInput& input, MappingInputs& answers) {
+  const std::string& path = input.path();
   SlotLock lock(m_scanLock[slot]);
   const char* description = magic_file(myt[slot], path.c_str());
   if (description == nullptr) return false;
@@ -77,11 +56,14 @@ bool askLibmagicAndSignatures(int slot, const std::string& path, MappingInputs& 
 
   // The signature library's native platform reads a backslash as a folder
   // separator, so a name with one would not reach the file: the library
-  // gets the same open file under a name of the kernel's instead, and a
-  // file cannot hide its type behind its name.
-  DescriptorName byDescriptor(path);
-  const std::string& submitted = byDescriptor.name().empty() ? path : byDescriptor.name();
-  if (submitted.find('\\') != std::string::npos) return true;  // could not be opened: not handed over
+  // gets the same open file under a name of the kernel's instead
+  // (/proc/self/fd/N of this scan's descriptor), and a file cannot hide
+  // its type behind its name. What did not open keeps the library out.
+  std::string submitted = path;
+  if (path.find('\\') != std::string::npos) {
+    if (input.fd() < 0) return true;
+    submitted = "/proc/self/fd/" + std::to_string(input.fd());
+  }
   std::vector<char> pathCopy(submitted.begin(), submitted.end());
   pathCopy.push_back('\0');
   trid& library = trd[slot];
@@ -112,8 +94,8 @@ bool askLibmagicAndSignatures(int slot, const std::string& path, MappingInputs& 
   return true;
 }
 
-bool mappingInputsInSlot(int slot, const std::string& path, MappingInputs& answers) {
-  if (!askLibmagicAndSignatures(slot, path, answers)) return false;
+bool mappingInputsInSlot(int slot, const ScanInput& input, MappingInputs& answers) {
+  if (!askLibmagicAndSignatures(slot, input, answers)) return false;
   if (isOfficeOpenXmlExtension(answers.signatureExtension)) {
     answers.signatureExtension = "ZIP";
     answers.signatureDescription = "ZIP archive";
@@ -140,7 +122,7 @@ bool detectInSlot(int slot, const std::string& path, DetectionRecord& record) {
       if (step.run != nullptr && step.run(input, record)) return true;
 
   MappingInputs answers;
-  if (!mappingInputsInSlot(slot, path, answers)) return false;
+  if (!mappingInputsInSlot(slot, input, answers)) return false;
   if (regexpTable.check(answers.signatureExtension.c_str(), answers.signatureDescription.c_str(),
                         answers.magicMime.c_str(), answers.magicDescription.c_str(), record.typeId, record.mime,
                         record.description, record.extensions) != 0)
@@ -153,7 +135,7 @@ bool detectInSlot(int slot, const std::string& path, DetectionRecord& record) {
 }  // namespace
 
 bool mappingInputs(const std::string& path, MappingInputs& inputs) {
-  return mappingInputsInSlot(getThreadIndex(), path, inputs);
+  return mappingInputsInSlot(getThreadIndex(), ScanInput(path), inputs);
 }
 
 int scanFile(const char* path, unsigned int* status, const char** resultJson) {

@@ -1,9 +1,12 @@
 // The command-line host, run as a user runs it.
 #include <gtest/gtest.h>
 #include <rapidjson/document.h>
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <map>
 #include <sstream>
 
@@ -64,6 +67,70 @@ TEST(CommandLineHost, ScansFoldersIntoJsonLines) {
     ::chmod(locked.c_str(), 0);
     EXPECT_EQ(runHost({locked}, dir.path() + "/../err3").status, 1);
   }
+}
+
+// File names are chosen by whoever sent the file: none may run a command,
+// change an answer, or break the JSON lines or the table.
+TEST(CommandLineHost, HostileNamesChangeNothing) {
+  const std::vector<std::string> kFixtures = {"tridlib/program.exe", "tridlib/document.pdf", "tridlib/image.gif",
+                                              "tridlib/drawing.svg", "archive/plain.zip"};
+  const std::vector<std::string> kNames = {
+      "$(touch kpl_marker)", "`touch kpl_marker`", "a;touch kpl_marker", "a|touch kpl_marker", "a&&touch kpl_marker",
+      "\"quoted\"", "'single'", "new\nline", "-leading", "--table", "@at", "*", "?.x", "back\\slash",
+      "..\\..\\up", "\xff\xfe not utf-8", "cut \xe2\x82", "\x1b]0;title\x07\x1b[2J", "tab\there", "\xc2\x9b" "31m"};
+  test::TempDir dir;
+  std::map<std::string, std::size_t> fixtureOf;  // written path -> fixture index
+  for (std::size_t f = 0; f < kFixtures.size(); ++f) {
+    const std::string bytes = test::readFile(test::fixturesDir() + "/" + kFixtures[f]);
+    fixtureOf[dir.write("clean/" + std::to_string(f), bytes)] = f;
+    for (const std::string& name : kNames) fixtureOf[dir.write(std::to_string(f) + "/" + name, bytes)] = f;
+  }
+
+  HostRun run = runHost({dir.path()}, dir.path() + "/../err-hostile");
+  EXPECT_EQ(run.status, 0) << run.out;
+  std::map<std::string, std::string> answerOf;  // path -> the answer without the path members
+  std::istringstream lines(run.out);
+  for (std::string line; std::getline(lines, line);) {
+    rapidjson::Document doc;
+    doc.Parse<rapidjson::kParseValidateEncodingFlag>(line.c_str(), line.size());
+    ASSERT_FALSE(doc.HasParseError()) << line;
+    std::string path = doc["path"].GetString();
+    if (doc.HasMember("path_bytes")) {  // the exact name, where "path" could not carry it
+      const std::string hex = doc["path_bytes"].GetString();
+      path.clear();
+      for (std::size_t i = 0; i + 1 < hex.size(); i += 2) path.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+      doc.EraseMember("path_bytes");
+    }
+    doc.EraseMember("path");  // keeps the order of the rest
+    ASSERT_EQ(fixtureOf.count(path), 1u) << "unknown path in " << line;
+    rapidjson::StringBuffer buffer;
+    rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
+    doc.Accept(writer);
+    answerOf[path] = buffer.GetString();
+  }
+  ASSERT_EQ(answerOf.size(), fixtureOf.size());
+  for (const auto& [path, f] : fixtureOf)
+    EXPECT_EQ(answerOf[path], answerOf[dir.path() + "/clean/" + std::to_string(f)]) << kFixtures[f] << " as " << path;
+
+  // The same names given as arguments (after "--", so "-leading" is a file).
+  std::vector<std::string> args = {"--"};
+  for (const std::string& name : kNames) args.push_back(dir.path() + "/0/" + name);
+  EXPECT_EQ(runHost(args, dir.path() + "/../err-hostile").status, 0);
+
+  // The table shows every name on one line with no control character.
+  HostRun table = runHost({"--table", dir.path()}, dir.path() + "/../err-hostile");
+  EXPECT_EQ(table.status, 0);
+  EXPECT_EQ(std::count(table.out.begin(), table.out.end(), '\n'), static_cast<long>(fixtureOf.size() + 1));
+  EXPECT_TRUE(std::none_of(table.out.begin(), table.out.end(), [](char c) {
+    const auto b = static_cast<unsigned char>(c);
+    return (b < 0x20 && b != '\n') || b == 0x7f || b == 0x9b;
+  }));
+  EXPECT_NE(table.out.find("new\\nline"), std::string::npos);
+  EXPECT_NE(table.out.find("\\x1b]0;title\\x07"), std::string::npos);
+
+  for (const std::string& where : {dir.path(), test::homeDir(), dir.path() + "/0", dir.path() + "/clean"})
+    EXPECT_FALSE(test::fileExists(where + "/kpl_marker")) << "a name ran a command in " << where;
+  ::unlink((dir.path() + "/../err-hostile").c_str());
 }
 
 TEST(CommandLineHost, TableSummaryAndUsage) {
