@@ -21,6 +21,13 @@ struct HostRun {
   std::string out;
 };
 
+// Where the host's standard error goes: outside the scanned folders, and
+// private to this process (other test processes run at the same time).
+std::string errorFile() {
+  static const test::TempDir errors;
+  return errors.path() + "/stderr";
+}
+
 // Runs the host with standard output and standard error apart.
 HostRun runHost(const std::vector<std::string>& args, const std::string& errFile) {
   std::vector<std::string> argv = {"/bin/sh", "-c", "exec \"$@\" 2>\"$0\"", errFile, KPL_TEST_HOST};
@@ -38,7 +45,7 @@ TEST(CommandLineHost, ScansFoldersIntoJsonLines) {
   ASSERT_EQ(::symlink("/no/such/target", (dir.path() + "/dangling").c_str()), 0);
 
   // The folder: links to nowhere are not regular files and are skipped.
-  HostRun folder = runHost({dir.path()}, dir.path() + "/../err1");
+  HostRun folder = runHost({dir.path()}, errorFile());
   EXPECT_EQ(folder.status, 0) << folder.out;
   std::map<std::string, std::string> typeByPath;
   std::istringstream lines(folder.out);
@@ -57,7 +64,7 @@ TEST(CommandLineHost, ScansFoldersIntoJsonLines) {
   EXPECT_EQ(typeByPath.count(dir.path() + "/nested/deeper/page.html"), 1u);
 
   // A file that cannot be scanned is reported and does not stop the run.
-  HostRun mixed = runHost({dir.path() + "/dangling", dir.path() + "/top.txt"}, dir.path() + "/../err2");
+  HostRun mixed = runHost({dir.path() + "/dangling", dir.path() + "/top.txt"}, errorFile());
   EXPECT_EQ(mixed.status, 1);
   EXPECT_NE(mixed.out.find("\"error\":\"scan failed\",\"code\":1"), std::string::npos) << mixed.out;
   EXPECT_NE(mixed.out.find("\"typeID\":\"TXT\""), std::string::npos);
@@ -65,7 +72,7 @@ TEST(CommandLineHost, ScansFoldersIntoJsonLines) {
   if (::geteuid() != 0) {  // root reads everything
     std::string locked = dir.write("locked.bin", std::string("secret"));
     ::chmod(locked.c_str(), 0);
-    EXPECT_EQ(runHost({locked}, dir.path() + "/../err3").status, 1);
+    EXPECT_EQ(runHost({locked}, errorFile()).status, 1);
   }
 }
 
@@ -86,7 +93,7 @@ TEST(CommandLineHost, HostileNamesChangeNothing) {
     for (const std::string& name : kNames) fixtureOf[dir.write(std::to_string(f) + "/" + name, bytes)] = f;
   }
 
-  HostRun run = runHost({dir.path()}, dir.path() + "/../err-hostile");
+  HostRun run = runHost({dir.path()}, errorFile());
   EXPECT_EQ(run.status, 0) << run.out;
   std::map<std::string, std::string> answerOf;  // path -> the answer without the path members
   std::istringstream lines(run.out);
@@ -115,10 +122,10 @@ TEST(CommandLineHost, HostileNamesChangeNothing) {
   // The same names given as arguments (after "--", so "-leading" is a file).
   std::vector<std::string> args = {"--"};
   for (const std::string& name : kNames) args.push_back(dir.path() + "/0/" + name);
-  EXPECT_EQ(runHost(args, dir.path() + "/../err-hostile").status, 0);
+  EXPECT_EQ(runHost(args, errorFile()).status, 0);
 
   // The table shows every name on one line with no control character.
-  HostRun table = runHost({"--table", dir.path()}, dir.path() + "/../err-hostile");
+  HostRun table = runHost({"--table", dir.path()}, errorFile());
   EXPECT_EQ(table.status, 0);
   EXPECT_EQ(std::count(table.out.begin(), table.out.end(), '\n'), static_cast<long>(fixtureOf.size() + 1));
   EXPECT_TRUE(std::none_of(table.out.begin(), table.out.end(), [](char c) {
@@ -130,14 +137,13 @@ TEST(CommandLineHost, HostileNamesChangeNothing) {
 
   for (const std::string& where : {dir.path(), test::homeDir(), dir.path() + "/0", dir.path() + "/clean"})
     EXPECT_FALSE(test::fileExists(where + "/kpl_marker")) << "a name ran a command in " << where;
-  ::unlink((dir.path() + "/../err-hostile").c_str());
 }
 
 TEST(CommandLineHost, TableSummaryAndUsage) {
   test::TempDir dir;
   dir.write("a.txt", std::string("alpha\n"));
   dir.write("b.txt", std::string("beta\n"));
-  const std::string err = dir.path() + "/../err-table";
+  const std::string err = errorFile();
   HostRun table = runHost({"--table", "--jobs", "3", dir.path()}, err);
   EXPECT_EQ(table.status, 0);
   EXPECT_EQ(table.out.rfind("TYPE", 0), 0u) << table.out;
@@ -154,7 +160,7 @@ TEST(CommandLineHost, TableSummaryAndUsage) {
 
 TEST(CommandLineHost, PropertiesAndConfigurationServices) {
   test::TempDir dir;
-  const std::string err = dir.path() + "/../err-config";
+  const std::string err = errorFile();
   HostRun props = runHost({"--properties", "heuristic_scan=1"}, err);
   EXPECT_EQ(props.status, 0);
   rapidjson::Document list;
