@@ -1,7 +1,7 @@
 // The archive steps of the scan chain: the ignore marker (step 1) and the
 // archive probe (step 5).
+#include "archive/archive_chain_steps.h"
 #include "archive/archive_fta_utils.h"
-#include "engine/scan_chain.h"
 
 namespace kpl {
 

@@ -1,5 +1,10 @@
 #include "engine/scan_chain.h"
 
+#include "archive/archive_chain_steps.h"
+#include "media/media_chain_steps.h"
+#include "office/ole_chain_step.h"
+#include "text/text_chain_steps.h"
+
 namespace kpl {
 
 // clang-format off
@@ -25,7 +30,7 @@ const std::vector<ChainStep>& scanChain() {
     { 12, "AMR",                     &chainStepAmr },
     { 13, "Atari executable",        &chainStepAtari },
     { 14, "PST",                     &chainStepPst },
-    { 15, "text",                    nullptr },
+    { 15, "text",                    &chainStepText },
     { 16, "TNEF",                    nullptr },
     { 17, "AutoCAD",                 &chainStepAutoCad },
     { 18, "WAV",                     &chainStepWav },

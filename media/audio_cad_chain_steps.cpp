@@ -1,10 +1,10 @@
 // Chain steps 12 (AMR), 13 (Atari), 14 (PST), 17 (AutoCAD), 18 (WAV) and
 // 19 (MP3): each binds its probe to the record its recognition writes.
-#include "engine/scan_chain.h"
 #include "media/amr_fta_utils.h"
 #include "media/atari_fta_utils.h"
 #include "media/audio_fta_utils.h"
 #include "media/autocad_util.h"
+#include "media/media_chain_steps.h"
 #include "media/pst_fta_utils.h"
 
 namespace kpl {

@@ -3,9 +3,9 @@
 // is "data" (a PNG signature over a broken chunk structure): such a file is
 // not left to libmagic, which would call it a picture.
 #include "detect/image_subtitle_records.h"
-#include "engine/scan_chain.h"
 #include "media/asf_handler.h"
 #include "media/image_fta_utils.h"
+#include "media/media_chain_steps.h"
 #include "media/photoshop_fta_utils.h"
 #include "media/subtitle_fta_utils.h"
 

@@ -1,5 +1,5 @@
 // Chain step 2: compound documents.
-#include "engine/scan_chain.h"
+#include "office/ole_chain_step.h"
 #include "office/ole_classifier.h"
 
 namespace kpl {

@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "detect/extension_rules.h"
 #include "detect/file_type_groups.h"
 #include "engine/engine_state.h"
 #include "kpl_engine.h"

@@ -48,17 +48,7 @@ std::vector<Line> readTable() {
 // The first mapping row whose four patterns match the whole of their
 // subjects, numbered from 1; 0 when none does.
 int mappingRow(const MappingInputs& in) {
-  const std::string subjects[4] = {in.signatureExtension, in.signatureDescription, in.magicMime, in.magicDescription};
-  const auto& rows = regexpTable.rows();
-  for (std::size_t i = 0; i < rows.size(); ++i) {
-    const std::string* patterns[4] = {&rows[i].extensionPattern, &rows[i].signatureDescriptionPattern,
-                                      &rows[i].mimePattern, &rows[i].magicPattern};
-    bool all = true;
-    for (int p = 0; p < 4 && all; ++p)
-      all = std::regex_match(subjects[p], std::regex(*patterns[p], std::regex::ECMAScript | std::regex::icase));
-    if (all) return static_cast<int>(i + 1);
-  }
-  return 0;
+  return regexpTable.matchingRow(in.signatureExtension, in.signatureDescription, in.magicMime, in.magicDescription);
 }
 
 // The number of the first built chain step that recognises the file, or 0.
@@ -69,23 +59,6 @@ int recognisingStep(const std::string& path) {
     if (step.run != nullptr && step.run(input, record)) return step.number;
   }
   return 0;
-}
-
-std::string jsonField(const std::string& json, const std::string& key) {
-  const std::string marker = "\"" + key + "\":\"";
-  std::size_t at = json.find(marker);
-  if (at == std::string::npos) return "<missing " + key + ">";
-  at += marker.size();
-  return json.substr(at, json.find('"', at) - at);
-}
-
-std::string scanJson(const std::string& path) {
-  unsigned int status = 0;
-  const char* json = nullptr;
-  if (::scan(path.c_str(), &status, &json) != 0 || json == nullptr) return "scan failed";
-  std::string copy = json;
-  freeString(&json);
-  return copy;
 }
 
 // A widening is recorded with the libmagic answer that needed it.
@@ -148,10 +121,10 @@ TEST(Reachability, EachFileLandsOnItsRowOrItsStep) {
     ASSERT_EQ(step, 0) << "a chain step recognises the file; the table needs updating";
     EXPECT_EQ(mappingRow(in), l.row) << "library: " << in.signatureExtension << " / " << in.signatureDescription
                                      << "; libmagic: " << in.magicMime << " / " << in.magicDescription;
-    const std::string json = scanJson(path);
-    EXPECT_EQ(jsonField(json, "typeID"), l.typeId) << json;
-    EXPECT_EQ(jsonField(json, "type"), l.mime) << json;
-    EXPECT_EQ(jsonField(json, "extensions"), l.extensions) << json;
+    const std::string json = test::scanJson(path);
+    EXPECT_EQ(test::jsonMember(json, "typeID"), l.typeId) << json;
+    EXPECT_EQ(test::jsonMember(json, "type"), l.mime) << json;
+    EXPECT_EQ(test::jsonMember(json, "extensions"), l.extensions) << json;
   }
 }
 
