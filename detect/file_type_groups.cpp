@@ -49,6 +49,7 @@ void initFileTypeGroup() {
     members.clear();
   }
   cacheFileTypeGroupToJson(groups);
+  map_TypeToGroupId.clear();  // init after deinit starts from empty, not from the last run's groups
   for (const FileTypeGroup& group : groups)
     for (const FileTypeInputStructure& member : group.types) map_TypeToGroupId[member.typeId].push_back(group.id);
 }

@@ -109,7 +109,8 @@ int getEngineCapabilities(unsigned char* capabilities) {
 
 int getFileTypeGroup(const char** json) {
   return guarded([&] {
-    if (json) *json = kpl::addString(kpl::cacheFileTypeGroups.c_str());
+    // Before init there are no groups yet: the empty object, still JSON.
+    if (json) *json = kpl::addString(kpl::cacheFileTypeGroups.empty() ? "{}" : kpl::cacheFileTypeGroups.c_str());
     return 0;
   });
 }
@@ -164,16 +165,45 @@ int freeScanString(int key) {
 
 // ---- Conversions ----------------------------------------------------------
 
-int wcstombs_s(size_t* converted, char* destination, size_t, const wchar_t* source, size_t count) {
-  size_t n = std::wcstombs(destination, source, count);
-  if (converted) *converted = n;
+namespace {
+
+constexpr int kInvalidArgument = 22;  // EINVAL, the value hosts of the _s family test for
+
+// One body for both directions. Writes at most destinationSize units, the
+// terminator included: the plain conversion functions trust `count` alone,
+// and a host passing its full text length with a short buffer would
+// otherwise have its stack overwritten.
+template <typename Out, typename In, typename Convert>
+int boundedConvert(size_t* converted, Out* destination, size_t destinationSize, const In* source, size_t count,
+                   Convert convert) {
+  if (converted == nullptr || source == nullptr) {
+    if (converted != nullptr) *converted = 0;
+    return kInvalidArgument;
+  }
+  *converted = 0;
+  if (destination == nullptr) {
+    if (destinationSize != 0) return kInvalidArgument;
+    *converted = convert(nullptr, source, 0);  // the length a buffer needs, without its terminator
+    return 0;
+  }
+  if (destinationSize == 0) return kInvalidArgument;
+  const size_t room = count < destinationSize - 1 ? count : destinationSize - 1;
+  const size_t n = convert(destination, source, room);
+  destination[n == static_cast<size_t>(-1) ? 0 : n] = Out{};
+  *converted = n;
   return 0;
 }
 
-int mbstowcs_s(size_t* converted, wchar_t* destination, size_t, const char* source, size_t count) {
-  size_t n = std::mbstowcs(destination, source, count);
-  if (converted) *converted = n;
-  return 0;
+}  // namespace
+
+int wcstombs_s(size_t* converted, char* destination, size_t destinationSize, const wchar_t* source, size_t count) {
+  return boundedConvert(converted, destination, destinationSize, source, count,
+                        [](char* d, const wchar_t* s, size_t n) { return std::wcstombs(d, s, n); });
+}
+
+int mbstowcs_s(size_t* converted, wchar_t* destination, size_t destinationSize, const char* source, size_t count) {
+  return boundedConvert(converted, destination, destinationSize, source, count,
+                        [](wchar_t* d, const char* s, size_t n) { return std::mbstowcs(d, s, n); });
 }
 
 char* getCharConst(const wchar_t* text) {

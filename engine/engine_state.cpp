@@ -75,7 +75,24 @@ int loadMagicDatabase(magic_t handle) {
   return magic_load_buffers(handle, buffers, sizes, 1);
 }
 
+std::atomic<bool> started{false};
+bool lockReady[kSlotCount] = {};
+
+// Closes whatever slots exist, also those a failed init left half built.
+void closeSlots() {
+  for (int i = 0; i < kSlotCount; ++i) {
+    if (myt[i] != nullptr) magic_close(myt[i]);
+    if (myt_mime[i] != nullptr) magic_close(myt_mime[i]);
+    myt[i] = nullptr;
+    myt_mime[i] = nullptr;
+    if (lockReady[i]) pthread_mutex_destroy(&m_scanLock[i]);
+    lockReady[i] = false;
+  }
+}
+
 }  // namespace
+
+bool engineStarted() { return started.load(std::memory_order_acquire); }
 
 int getThreadIndex() {
   // A compare-and-exchange loop: the counter itself never holds 30, so a
@@ -89,6 +106,10 @@ int getThreadIndex() {
 }
 
 int initEngine() {
+  // A second init while running changes nothing: rebuilding under the feet
+  // of a host that already scans would be worse than keeping what works.
+  if (engineStarted()) return 0;
+  closeSlots();
   // The mapping table is built first, before any libmagic handle exists.
   regexpTable.init();
 
@@ -101,6 +122,7 @@ int initEngine() {
     if (loadMagicDatabase(myt[i]) != 0) return 1;
     if (loadMagicDatabase(myt_mime[i]) != 0) return 1;
     if (pthread_mutex_init(&m_scanLock[i], nullptr) != 0) return 1;
+    lockReady[i] = true;
   }
 
   currentDir = CommonUtils::getCurrentDir();
@@ -121,17 +143,13 @@ int initEngine() {
   AutoCADUtil::init();
   // The archive tables come last, after the AutoCAD tables.
   ArchiveFTAUtils::init();
+  started.store(true, std::memory_order_release);
   return 0;
 }
 
 int deinitEngine() {
-  for (int i = 0; i < kSlotCount; ++i) {
-    if (myt[i] != nullptr) magic_close(myt[i]);
-    if (myt_mime[i] != nullptr) magic_close(myt_mime[i]);
-    myt[i] = nullptr;
-    myt_mime[i] = nullptr;
-    pthread_mutex_destroy(&m_scanLock[i]);
-  }
+  started.store(false, std::memory_order_release);
+  closeSlots();
   if (g_magicDatabase != nullptr) ::munmap(g_magicDatabase, g_magicDatabaseSize);  // no handle points into it now
   g_magicDatabase = nullptr;
   g_magicDatabaseSize = 0;

@@ -31,7 +31,12 @@ extern const std::vector<std::string> officeOpenXmlExtensions;
 // The slot for the next scan: 0, 1, ..., 29, 0, ... also under racing calls.
 int getThreadIndex();
 
+// init builds every table from empty and opens the slots; a second init
+// before deinit does nothing and returns 0. deinit closes the slots; init
+// may follow again.
 int initEngine();
 int deinitEngine();
+// Between a successful init and deinit: only then may a scan use the slots.
+bool engineStarted();
 
 }  // namespace kpl

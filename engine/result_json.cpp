@@ -1,5 +1,6 @@
 #include "engine/result_json.h"
 
+#include "common/json_text.h"
 #include "detect/file_type_groups.h"
 
 namespace kpl {
@@ -13,18 +14,7 @@ const char* const encryptedStr = "encrypted";
 std::string escapeJsonString(const std::string& text) {
   std::string out;
   out.reserve(text.size() + 8);
-  for (char c : text) {
-    switch (c) {
-      case '\b': out += "\\b"; break;
-      case '\t': out += "\\t"; break;
-      case '\n': out += "\\n"; break;
-      case '\f': out += "\\f"; break;
-      case '\r': out += "\\r"; break;
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      default: out.push_back(c);
-    }
-  }
+  json_text::appendEscaped(out, text);
   return out;
 }
 
@@ -74,7 +64,8 @@ std::string createOutputJson(std::string typeId, std::string mime, std::string d
     json += ",\"type_ids\":[";
     for (std::size_t i = 0; i < typeIds.size(); ++i) {
       if (i) json += ',';
-      json += '"' + typeIds[i] + '"';
+      // Identifiers may come from the host's extension: escaped like any text.
+      json += '"' + escapeJsonString(typeIds[i]) + '"';
     }
     json += ']';
   }

@@ -18,7 +18,10 @@ std::string createOutputJson(std::string typeId, std::string mime, std::string d
                              bool encrypted, std::vector<std::string> typeIds);
 
 // Escapes backspace, tab, line feed, form feed, carriage return, double
-// quote and backslash; every other byte is copied as it is.
+// quote and backslash with their short forms and every other byte below 0x20
+// as \u00XX; an ill-formed UTF-8 sequence (libmagic copies raw bytes of the
+// file into its descriptions) becomes U+FFFD. Valid text is unchanged, so
+// every answer parses as JSON whatever the file held.
 std::string escapeJsonString(const std::string& text);
 
 }  // namespace kpl

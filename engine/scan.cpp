@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/limits.h"
+#include "common/scan_input.h"
 #include "detect/regexp_table.h"
 #include "engine/engine_state.h"
 #include "engine/result_json.h"
@@ -41,7 +42,8 @@ std::string bufferText(const char* buffer, std::size_t size) { return std::strin
 
 // Asks the slot's libmagic handles and signature library. False when an
 // answer is missing or the library refuses the file.
-bool askLibmagicAndSignatures(int slot, const std::string& path, MappingInputs& answers) {
+bool askLibmagicAndSignatures(int slot, const ScanInput& input, MappingInputs& answers) {
+  const std::string& path = input.path();
   SlotLock lock(m_scanLock[slot]);
   const char* description = magic_file(myt[slot], path.c_str());
   if (description == nullptr) return false;
@@ -50,8 +52,17 @@ bool askLibmagicAndSignatures(int slot, const std::string& path, MappingInputs& 
   if (mime == nullptr) return false;
   answers.magicMime = mime;
 
-  if (path.find('\\') != std::string::npos) return true;  // never handed to the library
-  std::vector<char> pathCopy(path.begin(), path.end());
+  // The signature library's native platform reads a backslash as a folder
+  // separator, so a name with one would not reach the file: the library
+  // gets the same open file under a name of the kernel's instead
+  // (/proc/self/fd/N of this scan's descriptor), and a file cannot hide
+  // its type behind its name. What did not open keeps the library out.
+  std::string submitted = path;
+  if (path.find('\\') != std::string::npos) {
+    if (input.fd() < 0) return true;
+    submitted = "/proc/self/fd/" + std::to_string(input.fd());
+  }
+  std::vector<char> pathCopy(submitted.begin(), submitted.end());
   pathCopy.push_back('\0');
   trid& library = trd[slot];
   if (library.SubmitFileA(pathCopy.data()) == 0) return false;
@@ -81,8 +92,8 @@ bool askLibmagicAndSignatures(int slot, const std::string& path, MappingInputs& 
   return true;
 }
 
-bool mappingInputsInSlot(int slot, const std::string& path, MappingInputs& answers) {
-  if (!askLibmagicAndSignatures(slot, path, answers)) return false;
+bool mappingInputsInSlot(int slot, const ScanInput& input, MappingInputs& answers) {
+  if (!askLibmagicAndSignatures(slot, input, answers)) return false;
   if (isOfficeOpenXmlExtension(answers.signatureExtension)) {
     answers.signatureExtension = "ZIP";
     answers.signatureDescription = "ZIP archive";
@@ -109,7 +120,7 @@ bool detectInSlot(int slot, const std::string& path, DetectionRecord& record) {
       if (step.run != nullptr && step.run(input, record)) return true;
 
   MappingInputs answers;
-  if (!mappingInputsInSlot(slot, path, answers)) return false;
+  if (!mappingInputsInSlot(slot, input, answers)) return false;
   if (regexpTable.check(answers.signatureExtension.c_str(), answers.signatureDescription.c_str(),
                         answers.magicMime.c_str(), answers.magicDescription.c_str(), record.typeId, record.mime,
                         record.description, record.extensions) != 0)
@@ -122,20 +133,21 @@ bool detectInSlot(int slot, const std::string& path, DetectionRecord& record) {
 }  // namespace
 
 bool mappingInputs(const std::string& path, MappingInputs& inputs) {
-  return mappingInputsInSlot(getThreadIndex(), path, inputs);
+  return mappingInputsInSlot(getThreadIndex(), ScanInput(path), inputs);
 }
 
 int scanFile(const char* path, unsigned int* status, const char** resultJson) {
   const int slot = getThreadIndex();
   if (status) *status = 1;
   if (resultJson) *resultJson = nullptr;
-  if (path == nullptr) return 1;
+  if (path == nullptr || !engineStarted()) return 1;  // no slots before init or after deinit
   DetectionRecord record;
   if (!detectInSlot(slot, path, record)) return 1;
   std::string json = createOutputJson(record.typeId, record.mime, record.description, record.extensions,
                                       record.encrypted, {});
-  const char* registered = addString(json.c_str());
-  if (resultJson) *resultJson = registered;
+  // Registered only when the host can receive it: nobody could give back
+  // an answer dropped on the floor.
+  if (resultJson) *resultJson = addString(json.c_str());
   return 0;
 }
 

@@ -59,6 +59,12 @@ void freeString(const char** text) {
   *text = nullptr;
 }
 
+std::size_t registeredStringCount() {
+  Store& store = allocatedStrings();
+  std::lock_guard<std::mutex> lock(store.mutex);
+  return store.strings.size();
+}
+
 const char* addScanString(const char* text, int* key) {
   if (text == nullptr) {
     if (key) *key = 0;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "config/json_util.h"
+#include "fuzz_json_check.h"
 #include "fuzz_temp_file.h"
 #include "config/settings_file.h"
 
@@ -30,8 +31,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   kpl::SettingsMap settings;
   kpl::parseInputJSON(text, schema, settings);
-  kpl::convertJSON(text, schema);
-  kpl::convertJSON("[engine]\n" + text, schema);
+  for (const std::string& input : {text, "[engine]\n" + text}) {
+    const kpl::ConvertedConfig converted = kpl::convertJSON(input, schema);
+    kpl::fuzz::requireJson(converted.schemaJson);
+    if (converted.ok) kpl::fuzz::requireJson(converted.configJson);
+  }
 
   for (const char* section : {"engine", "", "a b"})
     for (const char* key : {"key", "max_file_size", ""}) kpl::readSettingFromText(text, section, key);

@@ -46,12 +46,16 @@ extern "C" {
 
 /* ---- Lifecycle ------------------------------------------------------- */
 
-/* Builds all engine state: 30 scan slots with their libmagic handles,
-   signature-library instances and locks, and the detection tables.
-   Call once. 0 on success, 1 on the first failure. */
+/* Builds all engine state from empty: 30 scan slots with their libmagic
+   handles, signature-library instances and locks, and the detection tables.
+   0 on success, 1 on the first failure (what was built so far is closed by
+   the next init or deinit). A second init() while the engine runs does
+   nothing and returns 0; after deinit(), init() starts the engine afresh
+   and it answers exactly as after the first start. */
 KPL_API int init(void);
-/* Closes the slots' libmagic handles and destroys their locks. Nothing may
-   scan afterwards; registered strings stay valid until the library unloads. */
+/* Closes the slots' libmagic handles and destroys their locks. Until the
+   next init(), scan() returns 1; registered strings stay valid until the
+   library unloads. */
 KPL_API int deinit(void);
 /* Accepted for host compatibility; they do nothing and return 0. */
 KPL_API int update(void);
@@ -66,10 +70,16 @@ KPL_API int getThreadIndex(void);
 /* ---- Scanning ---------------------------------------------------------- */
 
 /* Identifies one file. *status is set to 1. On success returns 0 and sets
-   *resultJson to the result JSON (give it back with freeString), e.g.
+   *resultJson to the result JSON (give it back with freeString); with
+   resultJson NULL nothing is kept. The answer is always well-formed JSON in
+   UTF-8: texts from the file (libmagic's descriptions) have control
+   characters escaped (\b \t \n \f \r, the rest as \u00XX) and every byte
+   sequence that is not UTF-8 replaced by U+FFFD. E.g.
    {"typeID":"PDF","type":"application/pdf","groupIDs":["P"],"groupID":"P",
     "description":"Adobe Portable Document Format","extensions":"pdf","encrypted":false}
-   Returns 1 with *resultJson NULL when the file cannot be read or named. */
+   Returns 1 with *resultJson NULL when the file cannot be read or named,
+   and before init() or after deinit(). The answer does not depend on the
+   file's name (a name with backslashes included). */
 KPL_API int scan(const char* path, unsigned int* status, const char** resultJson);
 
 /* Identifies one file as scan does, then refines the answer with the
@@ -93,7 +103,8 @@ KPL_API int getProductName(const char** name);
 KPL_API int getDefinitionInfo(const char** first, const char** second, const char** third, uint64_t* fourth);
 /* Sets bit 0 and clears bit 1 of *capabilities; other bits are left alone. */
 KPL_API int getEngineCapabilities(unsigned char* capabilities);
-/* The JSON list of type groups with their type identifiers. */
+/* The JSON list of type groups with their type identifiers; before init()
+   the empty object "{}". */
 KPL_API int getFileTypeGroup(const char** json);
 
 /* ---- Errors ------------------------------------------------------------ */
@@ -118,6 +129,16 @@ KPL_API int freeScanString(int key);
 
 /* ---- Conversions for the host ------------------------------------------ */
 
+/* Convert in the current locale, like wcstombs()/mbstowcs() limited to
+   count units, and never write more than destinationSize units (char or
+   wchar_t), the terminator included: at most destinationSize - 1 are
+   converted and the text is always terminated. *converted receives the
+   number converted (without the terminator; (size_t)-1 for a character the
+   locale cannot express, with an empty text written). A NULL destination
+   with destinationSize 0 gives in *converted the length a buffer needs
+   (without its terminator). Return 0, or 22 (EINVAL) for a NULL converted
+   or source, a NULL destination with a non-zero size, or a destination of
+   size 0; then *converted is 0 where converted is not NULL. */
 KPL_API int wcstombs_s(size_t* converted, char* destination, size_t destinationSize, const wchar_t* source,
                        size_t count);
 KPL_API int mbstowcs_s(size_t* converted, wchar_t* destination, size_t destinationSize, const char* source,

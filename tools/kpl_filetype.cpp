@@ -21,6 +21,9 @@
 #include <thread>
 #include <vector>
 
+#include <rapidjson/document.h>
+
+#include "common/json_text.h"
 #include "kpl_engine.h"
 #include "kpl_engine_config.h"
 
@@ -109,48 +112,68 @@ struct Outcome {
 
 std::string jsonEscape(const std::string& text) {
   std::string out;
-  for (unsigned char c : text) {
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default:
-        if (c < 0x20) {
-          char buf[8];
-          std::snprintf(buf, sizeof(buf), "\\u%04x", c);
-          out += buf;
-        } else {
-          out.push_back(static_cast<char>(c));
-        }
+  kpl::json_text::appendEscaped(out, text);
+  return out;
+}
+
+// The "path" member, and for a name that is not UTF-8 (Linux names are any
+// bytes) also "path_bytes": every byte of the name as two lower-case hex
+// digits, so that the exact name can be recovered from the readable one,
+// in which each ill-formed sequence shows as U+FFFD.
+std::string pathMembers(const std::string& path) {
+  std::string out = "\"path\":\"" + jsonEscape(path) + "\"";
+  if (!kpl::json_text::isValidUtf8(path)) {
+    static const char kHex[] = "0123456789abcdef";
+    out += ",\"path_bytes\":\"";
+    for (unsigned char c : path) {
+      out += kHex[c >> 4];
+      out += kHex[c & 0xF];
     }
+    out += '"';
   }
   return out;
 }
 
-// Reads the value of a top-level member from the engine's answer, which is
-// one flat, well-formed object: a string (unescaped) or a bare literal.
-std::string memberValue(const std::string& json, const std::string& name) {
-  std::string key = "\"" + name + "\":";
-  std::size_t pos = json.find(key);
-  if (pos == std::string::npos) return std::string();
-  pos += key.size();
-  if (pos >= json.size()) return std::string();
-  if (json[pos] != '"') {
-    std::size_t end = json.find_first_of(",}", pos);
-    return json.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
-  }
-  std::string value;
-  for (++pos; pos < json.size() && json[pos] != '"'; ++pos) {
-    if (json[pos] == '\\' && pos + 1 < json.size()) {
-      char e = json[++pos];
-      value.push_back(e == 'n' ? '\n' : e == 't' ? '\t' : e == 'r' ? '\r' : e == 'b' ? '\b' : e == 'f' ? '\f' : e);
-    } else {
-      value.push_back(json[pos]);
+// Text for the terminal: control characters (C0, DEL and C1, which a
+// terminal takes for commands) and bytes that are not UTF-8 are written as
+// \xNN (\n, \t and \r by name), and a backslash as two, so that a file name
+// can neither rewrite the screen nor pass for another name.
+std::string displayText(const std::string& text) {
+  static const char kHex[] = "0123456789abcdef";
+  std::string out;
+  for (std::size_t pos = 0; pos < text.size();) {
+    std::size_t invalid = 1;
+    std::size_t n = kpl::json_text::utf8SequenceLength(text, pos, &invalid);
+    const auto c = static_cast<unsigned char>(text[pos]);
+    const bool c1 = n == 2 && c == 0xC2 && static_cast<unsigned char>(text[pos + 1]) < 0xA0;
+    if (n == 0 || c < 0x20 || c == 0x7F || c1) {
+      for (std::size_t i = 0, count = n == 0 ? invalid : n; i < count; ++i) {
+        const auto b = static_cast<unsigned char>(text[pos + i]);
+        if (b == '\n') out += "\\n";
+        else if (b == '\t') out += "\\t";
+        else if (b == '\r') out += "\\r";
+        else out += std::string("\\x") + kHex[b >> 4] + kHex[b & 0xF];
+      }
+      pos += n == 0 ? invalid : n;
+      continue;
     }
+    if (c == '\\') out += '\\';
+    out.append(text, pos, n);
+    pos += n;
   }
-  return value;
+  return out;
+}
+
+// Reads the value of a top-level member from the engine's answer: a string,
+// or the text of a literal ("true", "false"); "" when absent or unreadable.
+std::string memberValue(const std::string& json, const std::string& name) {
+  rapidjson::Document doc;
+  if (doc.Parse(json.c_str(), json.size()).HasParseError() || !doc.IsObject()) return std::string();
+  auto it = doc.FindMember(name.c_str());
+  if (it == doc.MemberEnd()) return std::string();
+  if (it->value.IsString()) return std::string(it->value.GetString(), it->value.GetStringLength());
+  if (it->value.IsBool()) return it->value.GetBool() ? "true" : "false";
+  return std::string();
 }
 
 bool isFile(const std::string& path) { return ::access(path.c_str(), R_OK) == 0; }
@@ -220,7 +243,7 @@ std::vector<std::string> collectFiles(const Options& options, int& missing) {
     std::error_code ec;
     fs::path path = fs::absolute(arg, ec);
     if (ec || !fs::exists(fs::symlink_status(path, ec))) {
-      std::fprintf(stderr, "kpl-filetype: %s: no such file or folder\n", arg.c_str());
+      std::fprintf(stderr, "kpl-filetype: %s: no such file or folder\n", displayText(arg).c_str());
       ++missing;
       continue;
     }
@@ -381,19 +404,19 @@ void printInfo(Engine& engine, const std::string& home) {
 void printResult(const Options& options, const std::string& path, const Outcome& outcome) {
   if (!options.table) {
     if (outcome.rc == 0 && outcome.json.size() > 1 && outcome.json[0] == '{')
-      std::printf("{\"path\":\"%s\",%s\n", jsonEscape(path).c_str(), outcome.json.c_str() + 1);
+      std::printf("{%s,%s\n", pathMembers(path).c_str(), outcome.json.c_str() + 1);
     else
-      std::printf("{\"path\":\"%s\",\"error\":\"scan failed\",\"code\":%d}\n", jsonEscape(path).c_str(), outcome.rc);
+      std::printf("{%s,\"error\":\"scan failed\",\"code\":%d}\n", pathMembers(path).c_str(), outcome.rc);
     return;
   }
   if (outcome.rc != 0) {
     std::printf("%-16s %-44s %-3s %s\n", "(failed)", ("engine returned " + std::to_string(outcome.rc)).c_str(), "",
-                path.c_str());
+                displayText(path).c_str());
     return;
   }
   std::string enc = memberValue(outcome.json, "encrypted") == "true" ? "yes" : "";
-  std::printf("%-16s %-44s %-3s %s\n", memberValue(outcome.json, "typeID").c_str(),
-              memberValue(outcome.json, "type").c_str(), enc.c_str(), path.c_str());
+  std::printf("%-16s %-44s %-3s %s\n", displayText(memberValue(outcome.json, "typeID")).c_str(),
+              displayText(memberValue(outcome.json, "type")).c_str(), enc.c_str(), displayText(path).c_str());
 }
 
 // Shows the engine properties, after applying NAME=VALUE assignments as a
@@ -531,7 +554,7 @@ int scanAll(Engine& engine, const Options& options, const std::vector<std::strin
   std::fprintf(stderr, "%zu files in %.2f s with %d threads", files.size(), seconds, jobs);
   if (failed) std::fprintf(stderr, ", %d failed", failed);
   std::fprintf(stderr, "\n");
-  for (const auto& [type, count] : summary) std::fprintf(stderr, "  %-20s %d\n", type.c_str(), count);
+  for (const auto& [type, count] : summary) std::fprintf(stderr, "  %-20s %d\n", displayText(type).c_str(), count);
   return failed ? 1 : 0;
 }
 

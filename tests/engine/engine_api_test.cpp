@@ -7,12 +7,15 @@
 #include <atomic>
 #include <clocale>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <set>
 #include <sstream>
 #include <thread>
 #include <vector>
 
+#include "detect/extension_rules.h"
+#include "detect/file_type_groups.h"
 #include "engine/engine_state.h"
 #include "kpl_engine.h"
 #include "test_support.h"
@@ -173,6 +176,115 @@ TEST(EngineConversions, WideAndNarrowRoundTrip) {
 
   EXPECT_EQ(getTimeSinceEpochInMs(1970, 1, 1, 0, 0, 0), 0);
   EXPECT_EQ(getTimeSinceEpochInMs(2000, 3, 1, 12, 30, 15), 951913815000);
+}
+
+// The buffer is followed by a guard that must stay untouched: the host's
+// destinationSize, not its count, bounds what is written.
+template <typename Unit>
+struct GuardedBuffer {
+  Unit data[4];
+  Unit guard[4];
+  GuardedBuffer() { std::fill(std::begin(data), std::end(guard), Unit('#')); }
+  bool guardIntact() const { return std::all_of(std::begin(guard), std::end(guard), [](Unit u) { return u == Unit('#'); }); }
+};
+
+TEST(EngineConversions, BoundedByTheDestinationAndSafeOnNull) {
+  size_t n = 99;
+  GuardedBuffer<char> narrow;
+  EXPECT_EQ(wcstombs_s(&n, narrow.data, 4, L"a long text", 100), 0);
+  EXPECT_EQ(n, 3u);
+  EXPECT_STREQ(narrow.data, "a l");
+  EXPECT_TRUE(narrow.guardIntact());
+  GuardedBuffer<wchar_t> wide;
+  EXPECT_EQ(mbstowcs_s(&n, wide.data, 4, "a long text", 100), 0);
+  EXPECT_EQ(n, 3u);
+  EXPECT_EQ(std::wcscmp(wide.data, L"a l"), 0);
+  EXPECT_TRUE(wide.guardIntact());
+  // count still limits; a null destination of size 0 asks for the length.
+  EXPECT_EQ(wcstombs_s(&n, narrow.data, 4, L"abc", 2), 0);
+  EXPECT_STREQ(narrow.data, "ab");
+  EXPECT_EQ(wcstombs_s(&n, nullptr, 0, L"abcdef", 0), 0);
+  EXPECT_EQ(n, 6u);
+  EXPECT_EQ(mbstowcs_s(&n, nullptr, 0, "abcdef", 0), 0);
+  EXPECT_EQ(n, 6u);
+
+  const struct {
+    bool withConverted;
+    bool withDestination;
+    size_t size;
+    bool withSource;
+  } kRefused[] = {{false, true, 4, true}, {true, true, 4, false}, {true, false, 4, true}, {true, true, 0, true}};
+  for (const auto& c : kRefused) {
+    n = 99;
+    GuardedBuffer<char> out;
+    GuardedBuffer<wchar_t> wout;
+    EXPECT_EQ(wcstombs_s(c.withConverted ? &n : nullptr, c.withDestination ? out.data : nullptr, c.size,
+                         c.withSource ? L"text" : nullptr, 4),
+              22);
+    EXPECT_EQ(n, c.withConverted ? 0u : 99u);
+    n = 99;
+    EXPECT_EQ(mbstowcs_s(c.withConverted ? &n : nullptr, c.withDestination ? wout.data : nullptr, c.size,
+                         c.withSource ? "text" : nullptr, 4),
+              22);
+    EXPECT_EQ(n, c.withConverted ? 0u : 99u);
+    EXPECT_TRUE(out.guardIntact() && wout.guardIntact());
+  }
+}
+
+int countOpenDescriptors() {
+  std::filesystem::directory_iterator fds("/proc/self/fd");
+  return static_cast<int>(std::distance(begin(fds), end(fds)));
+}
+
+// deinit then init, or init twice, must answer exactly as the first start:
+// the tables are rebuilt from empty, the handles not opened a second time.
+TEST(EngineLifecycle, InitAgainGivesTheFirstStartsAnswers) {
+  ASSERT_EQ(kpl::test::ensureEngineStarted(), 0);
+  const std::string gif = kpl::test::fixturesDir() + "/tridlib/image.gif";
+  const std::string answer = kpl::test::scanJson(gif);
+  ASSERT_NE(answer.find("\"groupIDs\":[\"G\"]"), std::string::npos) << answer;
+  const char* groups = nullptr;
+  getFileTypeGroup(&groups);
+  const std::string groupsJson = groups;
+  freeString(&groups);
+  const auto tableSizes = [] {
+    return std::vector<std::size_t>{kpl::listAlterExtensions.size(), kpl::listTypeIdwithNoExtensions.size(),
+                                    kpl::listTypeIdAlterByExtension.size(), kpl::map_TypeToGroupId.at("PDF").size()};
+  };
+  const std::vector<std::size_t> sizes = tableSizes();
+  const int descriptors = countOpenDescriptors();
+  const magic_t firstHandle = kpl::myt[0];
+
+  EXPECT_EQ(init(), 0);  // running already: nothing is opened again
+  EXPECT_EQ(kpl::myt[0], firstHandle);
+  for (int cycle = 0; cycle < 3; ++cycle) {
+    EXPECT_EQ(deinit(), 0);
+    EXPECT_EQ(kpl::test::scanJson(gif), "scan failed");  // no slots between deinit and init
+    ASSERT_EQ(init(), 0);
+    EXPECT_EQ(kpl::test::scanJson(gif), answer);
+    EXPECT_EQ(tableSizes(), sizes);
+    EXPECT_EQ(countOpenDescriptors(), descriptors);
+  }
+  getFileTypeGroup(&groups);
+  EXPECT_EQ(groups, groupsJson);
+  freeString(&groups);
+}
+
+TEST(EngineLifecycle, GroupsBeforeInitAreTheEmptyObject) {
+  const std::string engine = kpl::test::homeDir() + "/kpl_engine.so";
+  int rc = runInChild([&] {
+    void* lib = ::dlopen(engine.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!lib) return 10;
+    auto groupsFn = reinterpret_cast<decltype(&::getFileTypeGroup)>(::dlsym(lib, "getFileTypeGroup"));
+    auto scanFn = reinterpret_cast<decltype(&::scan)>(::dlsym(lib, "scan"));
+    if (!groupsFn || !scanFn) return 11;
+    const char* json = nullptr;
+    if (groupsFn(&json) != 0 || json == nullptr || std::string(json) != "{}") return 12;
+    unsigned int status = 0;
+    const char* answer = "untouched";
+    return scanFn(engine.c_str(), &status, &answer) == 1 && answer == nullptr ? 0 : 13;
+  });
+  EXPECT_EQ(rc, 0);
 }
 
 // ---- Start-up in other homes and the private library copies ------------

@@ -1,5 +1,6 @@
 // scan end to end in the engine home, and the result JSON it writes.
 #include <gtest/gtest.h>
+#include <rapidjson/document.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -8,6 +9,7 @@
 
 #include "detect/file_type_groups.h"
 #include "engine/result_json.h"
+#include "engine/string_store.h"
 #include "kpl_engine.h"
 #include "test_support.h"
 #include "test_support_process.h"
@@ -38,7 +40,40 @@ TEST(ResultJson, MembersInOrderWithGroupsAndEscaping) {
   EXPECT_EQ(createOutputJson("DB", "application/octet-stream", "d", "", true, {"DB", "X"}),
             R"({"typeID":"DB","type":"application/octet-stream","groupIDs":["O"],"groupID":"O",)"
             R"("description":"d","extensions":"","encrypted":true,"type_ids":["DB","X"]})");
-  EXPECT_EQ(escapeJsonString("a\tb\"c\\d\n\r\b\f\x01\xc3\xa9"), "a\\tb\\\"c\\\\d\\n\\r\\b\\f\x01\xc3\xa9");
+}
+
+// A strict parser's view: the escaped text inside quotes is one JSON string
+// of valid UTF-8.
+bool parsesAsJsonString(const std::string& escaped) {
+  rapidjson::Document doc;
+  const std::string text = "\"" + escaped + "\"";
+  doc.Parse<rapidjson::kParseValidateEncodingFlag>(text.c_str(), text.size());
+  return !doc.HasParseError() && doc.IsString();
+}
+
+TEST(ResultJson, EscapingKeepsValidTextAndMendsTheRest) {
+  const std::string kReplacement = "\xEF\xBF\xBD";
+  const struct {
+    std::string in, out;
+  } kCases[] = {
+      {"a\tb\"c\\d\n\r\b\f", "a\\tb\\\"c\\\\d\\n\\r\\b\\f"},  // the seven short escapes
+      {std::string("\x00\x01\x1b[31m\x1f", 8), "\\u0000\\u0001\\u001b[31m\\u001f"},
+      {"\x7f \xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80 \xef\xbf\xbd", "\x7f \xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80 \xef\xbf\xbd"},
+      {"\xff\xfe", kReplacement + kReplacement},               // never in UTF-8
+      {"x\xc3", "x" + kReplacement},                           // cut at the end
+      {"\xe2\x82" "A", kReplacement + "A"},                      // one mark for one cut sequence
+      {"\xc0\xaf", kReplacement + kReplacement},               // overlong
+      {"\xed\xa0\x80", kReplacement + kReplacement + kReplacement},  // a surrogate
+      {"\xf4\x90\x80\x80", std::string() + kReplacement + kReplacement + kReplacement + kReplacement},
+  };
+  for (const auto& c : kCases) {
+    EXPECT_EQ(escapeJsonString(c.in), c.out);
+    EXPECT_TRUE(parsesAsJsonString(escapeJsonString(c.in))) << c.out;
+  }
+  for (unsigned seed = 1; seed <= 2000; ++seed) {
+    const std::string bytes = randomBytes(1 + seed % 64, seed);
+    ASSERT_TRUE(parsesAsJsonString(escapeJsonString(bytes))) << "seed " << seed;
+  }
 }
 
 TEST(FileTypeGroups, TableAndJsonInvariants) {
@@ -82,10 +117,43 @@ TEST(Scan, NamesFilesThatOnlyLibmagicAndTheLibraryKnow) {
 
   // GIF is known to both answers: the library's extension names it.
   EXPECT_EQ(test::jsonMember(test::scanJson(dir.write("pic.gif", kGif)), "typeID"), "GIF");
-  // A backslash in the path keeps the library out: libmagic alone gives data.
-  std::string slashed = test::scanJson(dir.write("back\\slash.gif", kGif));
-  EXPECT_EQ(test::jsonMember(slashed, "typeID"), "data");
-  EXPECT_EQ(test::jsonMember(slashed, "type"), "image/gif");
+}
+
+// File names are the attacker's: a backslash, which the signature library
+// would take for a folder separator, must not change a real file's answer.
+TEST(Scan, BackslashInTheNameChangesNothing) {
+  ASSERT_EQ(test::ensureEngineStarted(), 0);
+  test::TempDir dir;
+  for (const char* fixture : {"tridlib/program.exe", "tridlib/document.pdf", "tridlib/image.gif",
+                              "tridlib/drawing.svg", "tridlib/jfif.jpg"}) {
+    const std::string bytes = test::readFile(test::fixturesDir() + "/" + fixture);
+    const std::string clean = test::scanJson(dir.write("clean", bytes));
+    ASSERT_NE(test::jsonMember(clean, "typeID"), "data") << fixture;
+    for (const char* name : {"a\\b.exe", "\\lead", "trail\\", "..\\..\\up", "C:\\x\\y.pdf"})
+      EXPECT_EQ(test::scanJson(dir.write(name, bytes)), clean) << fixture << " as " << name;
+  }
+}
+
+// An answer the host cannot parse lets the file past it: libmagic copies raw
+// bytes of the file (here a control byte and 0xFF) into its descriptions.
+TEST(Scan, AnswerIsJsonWhateverLibmagicCopies) {
+  ASSERT_EQ(test::ensureEngineStarted(), 0);
+  const std::string answer =
+      test::scanJson(KPL_TEST_SOURCE_DIR "/fuzz/regress/scan/vim-swap-version-control-and-non-utf8");
+  rapidjson::Document doc;
+  doc.Parse<rapidjson::kParseValidateEncodingFlag>(answer.c_str(), answer.size());
+  ASSERT_FALSE(doc.HasParseError()) << answer;
+  EXPECT_NE(std::string(doc["description"].GetString()).find("\x01\xEF\xBF\xBD\x1b"), std::string::npos) << answer;
+}
+
+TEST(Scan, AnswerNobodyReceivesIsNotKept) {
+  ASSERT_EQ(test::ensureEngineStarted(), 0);
+  test::TempDir dir;
+  const std::string file = dir.write("pic.gif", kGif);
+  unsigned int status = 0;
+  const std::size_t before = registeredStringCount();
+  for (int i = 0; i < 20; ++i) EXPECT_EQ(scan(file.c_str(), &status, nullptr), 0);
+  EXPECT_EQ(registeredStringCount(), before);
 }
 
 TEST(Scan, FailuresGiveOneAndNoJson) {

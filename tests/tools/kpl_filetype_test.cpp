@@ -1,11 +1,14 @@
 // The command-line host, run as a user runs it.
 #include <gtest/gtest.h>
 #include <rapidjson/document.h>
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <magic.h>
 
+#include <algorithm>
 #include <map>
 #include <set>
 #include <sstream>
@@ -21,6 +24,13 @@ struct HostRun {
   int status;
   std::string out;
 };
+
+// Where the host's standard error goes: outside the scanned folders, and
+// private to this process (other test processes run at the same time).
+std::string errorFile() {
+  static const test::TempDir errors;
+  return errors.path() + "/stderr";
+}
 
 // Runs the host with standard output and standard error apart; standard
 // input comes from stdinFile, or is closed when stdinFile is empty.
@@ -44,7 +54,7 @@ TEST(CommandLineHost, ScansFoldersIntoJsonLines) {
   ASSERT_EQ(::symlink("/no/such/target", (dir.path() + "/dangling").c_str()), 0);
 
   // The folder: links to nowhere are not regular files and are skipped.
-  HostRun folder = runHost({dir.path()}, dir.path() + "/../err1");
+  HostRun folder = runHost({dir.path()}, errorFile());
   EXPECT_EQ(folder.status, 0) << folder.out;
   std::map<std::string, std::string> typeByPath;
   std::istringstream lines(folder.out);
@@ -63,7 +73,7 @@ TEST(CommandLineHost, ScansFoldersIntoJsonLines) {
   EXPECT_EQ(typeByPath.count(dir.path() + "/nested/deeper/page.html"), 1u);
 
   // A file that cannot be scanned is reported and does not stop the run.
-  HostRun mixed = runHost({dir.path() + "/dangling", dir.path() + "/top.txt"}, dir.path() + "/../err2");
+  HostRun mixed = runHost({dir.path() + "/dangling", dir.path() + "/top.txt"}, errorFile());
   EXPECT_EQ(mixed.status, 1);
   EXPECT_NE(mixed.out.find("\"error\":\"scan failed\",\"code\":1"), std::string::npos) << mixed.out;
   EXPECT_NE(mixed.out.find("\"typeID\":\"TXT\""), std::string::npos);
@@ -71,15 +81,78 @@ TEST(CommandLineHost, ScansFoldersIntoJsonLines) {
   if (::geteuid() != 0) {  // root reads everything
     std::string locked = dir.write("locked.bin", std::string("secret"));
     ::chmod(locked.c_str(), 0);
-    EXPECT_EQ(runHost({locked}, dir.path() + "/../err3").status, 1);
+    EXPECT_EQ(runHost({locked}, errorFile()).status, 1);
   }
+}
+
+// File names are chosen by whoever sent the file: none may run a command,
+// change an answer, or break the JSON lines or the table.
+TEST(CommandLineHost, HostileNamesChangeNothing) {
+  const std::vector<std::string> kFixtures = {"tridlib/program.exe", "tridlib/document.pdf", "tridlib/image.gif",
+                                              "tridlib/drawing.svg", "archive/plain.zip"};
+  const std::vector<std::string> kNames = {
+      "$(touch kpl_marker)", "`touch kpl_marker`", "a;touch kpl_marker", "a|touch kpl_marker", "a&&touch kpl_marker",
+      "\"quoted\"", "'single'", "new\nline", "-leading", "--table", "@at", "*", "?.x", "back\\slash",
+      "..\\..\\up", "\xff\xfe not utf-8", "cut \xe2\x82", "\x1b]0;title\x07\x1b[2J", "tab\there", "\xc2\x9b" "31m"};
+  test::TempDir dir;
+  std::map<std::string, std::size_t> fixtureOf;  // written path -> fixture index
+  for (std::size_t f = 0; f < kFixtures.size(); ++f) {
+    const std::string bytes = test::readFile(test::fixturesDir() + "/" + kFixtures[f]);
+    fixtureOf[dir.write("clean/" + std::to_string(f), bytes)] = f;
+    for (const std::string& name : kNames) fixtureOf[dir.write(std::to_string(f) + "/" + name, bytes)] = f;
+  }
+
+  HostRun run = runHost({dir.path()}, errorFile());
+  EXPECT_EQ(run.status, 0) << run.out;
+  std::map<std::string, std::string> answerOf;  // path -> the answer without the path members
+  std::istringstream lines(run.out);
+  for (std::string line; std::getline(lines, line);) {
+    rapidjson::Document doc;
+    doc.Parse<rapidjson::kParseValidateEncodingFlag>(line.c_str(), line.size());
+    ASSERT_FALSE(doc.HasParseError()) << line;
+    std::string path = doc["path"].GetString();
+    if (doc.HasMember("path_bytes")) {  // the exact name, where "path" could not carry it
+      const std::string hex = doc["path_bytes"].GetString();
+      path.clear();
+      for (std::size_t i = 0; i + 1 < hex.size(); i += 2) path.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+      doc.EraseMember("path_bytes");
+    }
+    doc.EraseMember("path");  // keeps the order of the rest
+    ASSERT_EQ(fixtureOf.count(path), 1u) << "unknown path in " << line;
+    rapidjson::StringBuffer buffer;
+    rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
+    doc.Accept(writer);
+    answerOf[path] = buffer.GetString();
+  }
+  ASSERT_EQ(answerOf.size(), fixtureOf.size());
+  for (const auto& [path, f] : fixtureOf)
+    EXPECT_EQ(answerOf[path], answerOf[dir.path() + "/clean/" + std::to_string(f)]) << kFixtures[f] << " as " << path;
+
+  // The same names given as arguments (after "--", so "-leading" is a file).
+  std::vector<std::string> args = {"--"};
+  for (const std::string& name : kNames) args.push_back(dir.path() + "/0/" + name);
+  EXPECT_EQ(runHost(args, errorFile()).status, 0);
+
+  // The table shows every name on one line with no control character.
+  HostRun table = runHost({"--table", dir.path()}, errorFile());
+  EXPECT_EQ(table.status, 0);
+  EXPECT_EQ(std::count(table.out.begin(), table.out.end(), '\n'), static_cast<long>(fixtureOf.size() + 1));
+  EXPECT_TRUE(std::none_of(table.out.begin(), table.out.end(), [](char c) {
+    const auto b = static_cast<unsigned char>(c);
+    return (b < 0x20 && b != '\n') || b == 0x7f || b == 0x9b;
+  }));
+  EXPECT_NE(table.out.find("new\\nline"), std::string::npos);
+  EXPECT_NE(table.out.find("\\x1b]0;title\\x07"), std::string::npos);
+
+  for (const std::string& where : {dir.path(), test::homeDir(), dir.path() + "/0", dir.path() + "/clean"})
+    EXPECT_FALSE(test::fileExists(where + "/kpl_marker")) << "a name ran a command in " << where;
 }
 
 TEST(CommandLineHost, TableSummaryAndUsage) {
   test::TempDir dir;
   dir.write("a.txt", std::string("alpha\n"));
   dir.write("b.txt", std::string("beta\n"));
-  const std::string err = dir.path() + "/../err-table";
+  const std::string err = errorFile();
   HostRun table = runHost({"--table", "--jobs", "3", dir.path()}, err);
   EXPECT_EQ(table.status, 0);
   EXPECT_EQ(table.out.rfind("TYPE", 0), 0u) << table.out;
@@ -99,7 +172,7 @@ TEST(CommandLineHost, TableSummaryAndUsage) {
 TEST(CommandLineHost, ExtensionModeRefinesByTheFilesOwnExtension) {
   test::TempDir dir;
   const std::string csv = dir.write("t.csv", std::string("name,size,kind\nalpha,1,a\nbeta,2,b\ngamma,3,c\n"));
-  const std::string err = dir.path() + "/../err-ext";
+  const std::string err = errorFile();
   const HostRun lines = runHost({"--extension", csv}, err);
   EXPECT_NE(lines.out.find(R"("typeID":"CSV")"), std::string::npos) << lines.out;
   EXPECT_NE(lines.out.find(R"("type_ids":["TXT","CSV"])"), std::string::npos) << lines.out;
@@ -113,7 +186,7 @@ TEST(CommandLineHost, ExtensionModeRefinesByTheFilesOwnExtension) {
 
 TEST(CommandLineHost, PropertiesAndConfigurationServices) {
   test::TempDir dir;
-  const std::string err = dir.path() + "/../err-config";
+  const std::string err = errorFile();
   HostRun props = runHost({"--properties", "heuristic_scan=1"}, err);
   EXPECT_EQ(props.status, 0);
   rapidjson::Document list;
@@ -162,7 +235,7 @@ TEST(CommandLineHost, FileListsFromFilesAndStandardInput) {
   const std::string multiLine = dir.write("two\nlines.txt", std::string("gamma\n"));
   const std::string arg = dir.write("arg.txt", std::string("delta\n"));
   const std::string missing = dir.path() + "/missing.txt";
-  const std::string err = dir.path() + "/../err-list";
+  const std::string err = errorFile();
 
   struct Case {
     const char* name;
@@ -207,7 +280,7 @@ TEST(CommandLineHost, FileListsFromFilesAndStandardInput) {
 
 TEST(CommandLineHost, VersionNamesEngineDefinitionsAndLibmagic) {
   test::TempDir dir;
-  const std::string err = dir.path() + "/../err-version";
+  const std::string err = errorFile();
   HostRun run = runHost({"--version"}, err);
   ASSERT_EQ(run.status, 0) << test::readFile(err);
   tridlib::Library library;
