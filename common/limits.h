@@ -120,3 +120,23 @@ inline constexpr int kTridMaxXmlPrologItems = 64;
 inline constexpr std::size_t kTridMaxDefinitionsFileBytes = 4u * 1024u * 1024u;
 
 }  // namespace kpl::limits
+
+namespace kpl::limits {
+
+// ---- PDF -----------------------------------------------------------------
+// The Illustrator marker search reads the whole file; it does so in chunks
+// of this size (a multiple of the 1024-byte blocks it searches) so that a
+// large PDF costs a few hundred reads, not a million.
+inline constexpr std::size_t kPdfMarkerChunkBytes = 1024u * 1024u;
+// The password test hands a file to libqpdf only when "/Encrypt" occurs
+// within this many bytes of its start (the first-page trailer of a
+// linearized file) or of its end (the last trailer or cross-reference
+// stream dictionary). Real files keep their trailers there; an unencrypted
+// PDF, the common case, then never reaches the library.
+inline constexpr uint64_t kPdfEncryptSearchWindow = 4u * 1024u * 1024u;
+// Bytes libqpdf may read from one file. Opening needs the cross-reference
+// data and the encryption dictionary, a few MiB even for a PDF with a
+// million objects; past this the file counts as not password-protected.
+inline constexpr uint64_t kPdfQpdfMaxReadBytes = 32u * 1024u * 1024u;
+
+}  // namespace kpl::limits
