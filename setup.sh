@@ -16,7 +16,7 @@ job="${1:-demo}"
 jobs="$(nproc 2>/dev/null || echo 2)"
 
 PACKAGES="build-essential cmake pkg-config file libmagic-dev libmagic-mgc p7zip-full \
-  rapidjson-dev libqpdf-dev libgtest-dev libgmock-dev libbenchmark-dev"
+  rapidjson-dev libqpdf-dev zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev"
 [ "$job" = sanitize ] && PACKAGES="$PACKAGES clang libclang-rt-dev"
 
 install_packages() {

@@ -138,5 +138,10 @@ inline constexpr uint64_t kPdfEncryptSearchWindow = 4u * 1024u * 1024u;
 // data and the encryption dictionary, a few MiB even for a PDF with a
 // million objects; past this the file counts as not password-protected.
 inline constexpr uint64_t kPdfQpdfMaxReadBytes = 32u * 1024u * 1024u;
+// What the streams libqpdf decodes while opening one file (cross-reference
+// and object streams) may decode to, all together. It keeps each decoded
+// stream in memory whole; a cross-reference stream of a million objects is
+// about 7 MiB decoded.
+inline constexpr uint64_t kPdfMaxDecodedStreamBytes = 64u * 1024u * 1024u;
 
 }  // namespace kpl::limits

@@ -14,13 +14,19 @@
 //     cross-reference sections or object data reads more than
 //     kPdfQpdfMaxReadBytes;
 //   - it sees only files whose first or last kPdfEncryptSearchWindow bytes
-//     name "/Encrypt", where every real encrypted file keeps its trailer.
+//     name "/Encrypt", where every real encrypted file keeps its trailer;
+//   - the streams it decodes while opening (cross-reference and object
+//     streams) are inflated a second time beside it, only counting, and the
+//     open is abandoned once they would decode to more than
+//     kPdfMaxDecodedStreamBytes: libqpdf holds a decoded stream in memory
+//     whole, and one MiB of deflated zeros is a GiB.
 #include "detect/pdf_probe.h"
 
 #include <qpdf/InputSource.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFExc.hh>
 #include <qpdf/QPDFLogger.hh>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -124,7 +130,10 @@ class BudgetedInputSource : public InputSource {
       std::memcpy(buffer + done, cached, take);
       done += take;
     }
+    if (position_ != runEnd_) startRun();
     position_ += static_cast<qpdf_offset_t>(done);
+    runEnd_ = position_;
+    if (inStream_) countDecoded(reinterpret_cast<unsigned char*>(buffer), done);
     return done;
   }
 
@@ -162,8 +171,79 @@ class BudgetedInputSource : public InputSource {
     return window_.data() + (offset - windowStart_);
   }
 
+  // A read that does not continue the previous one starts a run; a run
+  // that starts right after a "stream" keyword and its end of line is
+  // stream data about to be decoded.
+  void startRun() {
+    inStream_ = false;
+    unsigned char before[8] = {};
+    if (position_ < 7) return;
+    const qpdf_offset_t from = std::max<qpdf_offset_t>(0, position_ - 8);
+    const std::size_t n = static_cast<std::size_t>(position_ - from);
+    if (file_.readAt(static_cast<uint64_t>(from), before, n) != n) return;
+    const char* end = reinterpret_cast<const char*>(before) + n;
+    const bool afterKeyword = (n >= 8 && std::memcmp(end - 8, "stream\r\n", 8) == 0) ||
+                              std::memcmp(end - 7, "stream\n", 7) == 0 || std::memcmp(end - 7, "stream\r", 7) == 0;
+    if (!afterKeyword) return;
+    inStream_ = true;
+    inflating_ = true;
+    if (zlibReady_) inflateEnd(&zlib_);
+    zlib_ = z_stream{};
+    zlibReady_ = inflateInit(&zlib_) == Z_OK;
+    if (!zlibReady_) inflating_ = false;
+  }
+
+  // Adds what these stream bytes decode to. Data that does not inflate
+  // (another filter, or none) is counted at the worst expansion of the
+  // other filters libqpdf decodes.
+  void countDecoded(unsigned char* data, std::size_t size) {
+    if (inflating_) {
+      unsigned char scratch[16384];
+      zlib_.next_in = data;
+      zlib_.avail_in = static_cast<uInt>(size);
+      while (zlib_.avail_in > 0) {
+        zlib_.next_out = scratch;
+        zlib_.avail_out = sizeof(scratch);
+        const int status = inflate(&zlib_, Z_NO_FLUSH);
+        addDecoded(sizeof(scratch) - zlib_.avail_out);
+        if (status == Z_STREAM_END) {
+          inStream_ = false;
+          return;
+        }
+        if (status != Z_OK) {
+          inflating_ = false;
+          size = zlib_.avail_in;
+          break;
+        }
+      }
+      if (inflating_) return;
+    }
+    addDecoded(static_cast<uint64_t>(size) * kOtherFilterExpansion);
+  }
+
+  void addDecoded(uint64_t n) {
+    decoded_ += n;
+    if (decoded_ > limits::kPdfMaxDecodedStreamBytes) throw std::runtime_error("decoded stream budget spent");
+  }
+
+ public:
+  ~BudgetedInputSource() override {
+    if (zlibReady_) inflateEnd(&zlib_);
+  }
+
+ private:
+  // LZW's longest code stands for 4096 bytes; run-length and the text
+  // encodings expand far less.
+  static constexpr uint64_t kOtherFilterExpansion = 4096;
+
   const InputFile& file_;
   const qpdf_offset_t size_;
+  qpdf_offset_t runEnd_ = -1;
+  bool inStream_ = false;
+  bool inflating_ = false;
+  bool zlibReady_ = false;
+  z_stream zlib_{};
+  uint64_t decoded_ = 0;
   const std::string name_ = "input";
   qpdf_offset_t position_ = 0;
   std::vector<unsigned char> window_;
