@@ -172,7 +172,8 @@ void adjustFileTypeDetection(std::string path, unsigned long fileSize, std::stri
     return;
   }
   if (t == "HTML") {
-    // The text step takes 8-bit HTML; only UTF-16 pages are left as HTML.
+    // HTML the text step turned down is text to this engine, unless the
+    // description still names a UTF-16 page.
     if (description == "HyperText Markup Language (UTF-16)") {
       r.set("HTML", "text/html", "htm,html");
     } else {
