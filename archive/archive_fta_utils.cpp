@@ -146,6 +146,10 @@ void ArchiveFTAUtils::init() {
 
 ArchiveType ArchiveFTAUtils::isArchive(const std::string& path, unsigned long fileSize) {
   InputFile file(path);
+  return isArchive(file, fileSize);
+}
+
+ArchiveType ArchiveFTAUtils::isArchive(const InputFile& file, unsigned long fileSize) {
   if (!file.isOpen()) return ArchiveType::None;
   const long long size = static_cast<long long>(fileSize);
   ArchiveType type = postHandlingArchive(file, size, checkArchiveMagicNumber(file, size));
@@ -241,10 +245,15 @@ bool ArchiveFTAUtils::isSplitExtension(const std::string& extension) {
 }
 
 bool ArchiveFTAUtils::ignoreDetectionFiletype(const std::string& path, unsigned long fileSize) {
+  if (fileSize <= 512) return false;
+  InputFile file(path);
+  return ignoreDetectionFiletype(file, fileSize);
+}
+
+bool ArchiveFTAUtils::ignoreDetectionFiletype(const InputFile& file, unsigned long fileSize) {
   static constexpr char kMarker[] = "!NOT MSG FILE!";
   constexpr std::size_t kMarkerLen = sizeof kMarker - 1;
   if (fileSize <= 512) return false;
-  InputFile file(path);
   if (!file.isOpen()) return false;
   uint8_t head[4] = {};
   if (!file.readExact(0, head, 4)) return false;

@@ -121,6 +121,7 @@ class ArchiveFTAUtils {
   // file cannot be opened): the signature table, its correction, and last a
   // tar header without the ustar magic.
   static ArchiveType isArchive(const std::string& path, unsigned long fileSize);
+  static ArchiveType isArchive(const InputFile& file, unsigned long fileSize);
 
   // The type of the first signature row matching the file, or None.
   static ArchiveType checkArchiveMagicNumber(const InputFile& file, const long long& fileSize);
@@ -142,6 +143,7 @@ class ArchiveFTAUtils {
   // Files marked to be left unidentified: larger than 512 bytes, starting
   // like a compound file or gzip, ending in "!NOT MSG FILE!".
   static bool ignoreDetectionFiletype(const std::string& path, unsigned long fileSize);
+  static bool ignoreDetectionFiletype(const InputFile& file, unsigned long fileSize);
 
   // Self-extracting executables: an archive appended after the last PE
   // section (tried as RAR, 7-Zip, ZIP), or a raw-data resource holding a

@@ -10,8 +10,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "common/zip_index.h"
 
 namespace kpl {
 
@@ -36,23 +39,34 @@ inline uint32_t loadU32BE(const uint8_t* p) {
 // True when [offset, offset + n) lies inside a range of `size` bytes.
 inline bool inBounds(uint64_t size, uint64_t offset, uint64_t n) { return offset <= size && n <= size - offset; }
 
-// A regular file opened read-only for reads at absolute offsets. It has no
-// cursor, so one object can serve several probes in turn. Anything that is
-// not a regular file (a FIFO, a device, a directory) does not open: reading
-// one could block forever or never end.
+// A regular file opened read-only for reads at absolute offsets, or a byte
+// buffer read the same way. It has no cursor, so one object can serve
+// several probes in turn. Anything that is not a regular file (a FIFO, a
+// device, a directory) does not open: reading one could block forever or
+// never end.
+//
+// Small reads are served from three windows: the file's head and tail, each
+// read once on first use, and a read-ahead window that moves with forward
+// walks over headers. Probes may therefore read a few bytes at a time
+// without each read becoming a system call. Not for use by two threads at
+// once (the windows are filled lazily).
 class InputFile {
  public:
   InputFile() = default;
   explicit InputFile(const std::string& path);
+  // Reads from bytes instead of a file.
+  static InputFile fromBytes(std::vector<uint8_t> bytes);
   ~InputFile();
   InputFile(InputFile&& other) noexcept;
   InputFile& operator=(InputFile&& other) noexcept;
   InputFile(const InputFile&) = delete;
   InputFile& operator=(const InputFile&) = delete;
 
-  bool isOpen() const { return fd_ >= 0; }
+  bool isOpen() const { return fd_ >= 0 || inMemory_; }
   // The size when the file was opened.
   uint64_t size() const { return size_; }
+  // The open descriptor, or -1 (always -1 for a byte buffer).
+  int fd() const { return fd_; }
 
   // Reads up to n bytes at offset and returns how many arrived: fewer near
   // the end of the file, 0 past it or on an error.
@@ -60,10 +74,35 @@ class InputFile {
   bool readExact(uint64_t offset, void* dst, std::size_t n) const { return readAt(offset, dst, n) == n; }
   // At most n bytes from offset; the vector is as long as what arrived.
   std::vector<uint8_t> read(uint64_t offset, std::size_t n) const;
+  // The first min(size, limits::kInputHeadWindow) bytes, read once.
+  const std::vector<uint8_t>& head() const;
+
+  // The ZIP directory index, built on first use: every member-name lookup
+  // of every probe on this input shares one pass over the directory.
+  const ZipIndex& zip() const;
+
+  // System calls that read file data so far (for benchmarks and tests).
+  uint64_t readCalls() const { return readCalls_; }
 
  private:
+  struct Window {
+    uint64_t offset = 0;
+    std::vector<uint8_t> bytes;
+    bool covers(uint64_t at, std::size_t n) const {
+      return at >= offset && at - offset <= bytes.size() && n <= bytes.size() - (at - offset);
+    }
+  };
+  std::size_t readDirect(uint64_t offset, void* dst, std::size_t n) const;
+  void fill(Window& window, uint64_t offset, std::size_t n) const;
+
   int fd_ = -1;
   uint64_t size_ = 0;
+  bool inMemory_ = false;
+  std::vector<uint8_t> memory_;
+  mutable Window head_, tail_, ahead_;
+  mutable bool headLoaded_ = false, tailLoaded_ = false;
+  mutable uint64_t readCalls_ = 0;
+  mutable std::unique_ptr<ZipIndex> zip_;
 };
 
 // Decodes fields of a byte span at absolute offsets. A read outside the span

@@ -8,6 +8,22 @@
 
 namespace kpl::limits {
 
+// ---- Per-scan input -----------------------------------------------------
+// A scan reads the file's head and tail once; probes' small reads there are
+// served from memory. The tail window covers the ZIP end record search
+// (65,535 bytes of comment plus the 22-byte record) with room to spare.
+// The read-ahead window serves forward walks over headers (ZIP local
+// headers, PNG chunks, MP3 frames) one block at a time. Three windows per
+// scan, whatever the file's size.
+inline constexpr std::size_t kInputHeadWindow = 64u * 1024u;
+inline constexpr std::size_t kInputTailWindow = 72u * 1024u;
+inline constexpr std::size_t kInputReadAhead = 64u * 1024u;
+// Bytes of member names one ZIP directory index may hold. A directory has at
+// most 65,535 entries (without ZIP64), but each name may be 65,535 bytes;
+// real packages hold a few hundred kilobytes of names at most. Entries past
+// this are not indexed, as if the directory ended there.
+inline constexpr std::size_t kZipIndexMaxNameBytes = 16u * 1024u * 1024u;
+
 // ---- External extraction program ("7za") --------------------------------
 // A hostile package can hold a member that inflates to gigabytes; the host
 // process must never hold more than this of one member's output.
@@ -118,6 +134,19 @@ inline constexpr int kTridMaxIsoBrands = 64;
 inline constexpr int kTridMaxXmlPrologItems = 64;
 // Longest definitions file the library reads; the shipped ones are a few KiB.
 inline constexpr std::size_t kTridMaxDefinitionsFileBytes = 4u * 1024u * 1024u;
+
+}  // namespace kpl::limits
+
+namespace kpl::limits {
+
+// ---- HTML/XML tag reader ----------------------------------------------------
+// Most bytes of one file the tag reader holds. Web pages and XML documents
+// are rarely above a few MiB; a longer file is read only this far (tags past
+// it are not collected), so 30 scans at once hold at most about half a GiB.
+inline constexpr std::size_t kMaxTagDocumentBytes = 16u * 1024u * 1024u;
+// Bytes read at a time while checking that a file begins like a tag
+// document, before any of it is held whole.
+inline constexpr std::size_t kTagDocumentLeadChunk = 4096;
 
 }  // namespace kpl::limits
 

@@ -71,11 +71,16 @@ void initISOVecSignatures() {
     isoSignatures.emplace_back(kIsoSignaturePattern, kIsoSignatureOffsets[i], "data", "", "", "", 0);
 }
 
-int findMagicSignatureFallback(const std::string& path, unsigned long /*fileSize*/, std::string& typeId,
+int findMagicSignatureFallback(const std::string& path, unsigned long fileSize, std::string& typeId,
+                               std::string& mime, std::string& description, std::string& extensions) {
+  InputFile file(path);
+  return findMagicSignatureFallback(file, fileSize, typeId, mime, description, extensions);
+}
+
+int findMagicSignatureFallback(const InputFile& file, unsigned long /*fileSize*/, std::string& typeId,
                                std::string& mime, std::string& description, std::string& extensions) {
   const auto group = fallBackSignatures.find(kMsOfficeGroup);
   if (group == fallBackSignatures.end() || group->second.empty()) return 0;
-  InputFile file(path);
   if (!file.isOpen()) return 0;
   const std::vector<FileSignature>& signatures = group->second;
   const auto matches = [&](const FileSignature& s) {
@@ -113,9 +118,14 @@ unsigned int checkBytesMatchWithoutStaticOffset(const unsigned char* data, int d
 
 bool readArbitraryBytesOfFile(const std::string& path, long fileSize, unsigned long count, unsigned char* buffer,
                               bool atStart) {
+  InputFile file(path);
+  return readArbitraryBytesOfFile(file, fileSize, count, buffer, atStart);
+}
+
+bool readArbitraryBytesOfFile(const InputFile& file, long fileSize, unsigned long count, unsigned char* buffer,
+                              bool atStart) {
   const unsigned long limit = fileSize > 0 ? static_cast<unsigned long>(fileSize) : 0;
   count = std::min(count, limit);
-  InputFile file(path);
   if (!file.isOpen()) return true;
   if (buffer == nullptr || count == 0) return false;
   // The last `count` bytes of the file as it is now; a file shorter than

@@ -41,6 +41,8 @@ void initISOVecSignatures();
 // matched and the four strings were replaced, else 0.
 int findMagicSignatureFallback(const std::string& path, unsigned long fileSize, std::string& typeId,
                                std::string& mime, std::string& description, std::string& extensions);
+int findMagicSignatureFallback(const InputFile& file, unsigned long fileSize, std::string& typeId,
+                               std::string& mime, std::string& description, std::string& extensions);
 
 // 1 when the file holds exactly `pattern` at `offset`, 0 when not (also
 // when the pattern would run past the end), 100 when length exceeds 50.
@@ -53,6 +55,8 @@ unsigned int checkBytesMatchWithoutStaticOffset(const unsigned char* data, int d
 // that many. True when the file could not be opened. A short read is not
 // reported: callers clear their buffers beforehand.
 bool readArbitraryBytesOfFile(const std::string& path, long fileSize, unsigned long count, unsigned char* buffer,
+                              bool atStart);
+bool readArbitraryBytesOfFile(const InputFile& file, long fileSize, unsigned long count, unsigned char* buffer,
                               bool atStart);
 
 // Two lower-case hexadecimal digits per byte, first to last / last to first.

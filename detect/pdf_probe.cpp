@@ -40,7 +40,6 @@
 #include "common/common_utils.h"
 #include "common/limits.h"
 #include "detect/file_type_catalogue.h"
-#include "engine/scan_chain.h"
 #include "media/image_fta_utils.h"
 
 namespace kpl {
@@ -300,11 +299,10 @@ bool isPDFPasswordProtection(const std::string& path) {
   return isPDFPasswordProtection(file);
 }
 
-bool chainStepPdf(const std::string& path, uint64_t size, DetectionRecord& record) {
-  InputFile file(path);
-  const unsigned char kind = classifyPDFType(file, size);
+bool chainStepPdf(const ScanInput& input, DetectionRecord& record) {
+  const unsigned char kind = classifyPDFType(input, input.size());
   if (kind == PdfNone) return false;
-  if (isPDFPasswordProtection(file)) {
+  if (isPDFPasswordProtection(input)) {
     // Illustrator files too: the marker says nothing once they are locked.
     record.set("PDF-ENCRYPTED", "application/pdf", "pdf,ai");
     record.encrypted = true;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "common/byte_reader.h"
+#include "detect/chain_step.h"
 
 namespace kpl {
 
@@ -26,5 +27,8 @@ unsigned char classifyPDFType(const InputFile& file, uint64_t fileSize);
 // an owner password opens, so it is not protected).
 bool isPDFPasswordProtection(const std::string& path);
 bool isPDFPasswordProtection(const InputFile& file);
+
+// Step 6: "PDF", "AI" or "PDF-ENCRYPTED" (Illustrator files too).
+bool chainStepPdf(const ScanInput& input, DetectionRecord& record);
 
 }  // namespace kpl

@@ -154,7 +154,7 @@ bool isATR(const InputFile& file, uint64_t fileSize) {
 
 bool isATR(const std::string& path, unsigned long fileSize) { return isATR(InputFile(path), fileSize); }
 
-void adjustFileTypeDetection(std::string path, unsigned long fileSize, std::string& typeId, std::string& mime,
+void adjustFileTypeDetection(const ScanInput& file, unsigned long fileSize, std::string& typeId, std::string& mime,
                              std::string& extensions, std::string& description, bool& encrypted) {
   Record r{typeId, mime, extensions, description};
   const std::string& t = typeId;
@@ -182,7 +182,6 @@ void adjustFileTypeDetection(std::string path, unsigned long fileSize, std::stri
     return;
   }
 
-  const InputFile file(path);
   if (contains(mime, "image/svg") || t == "XML") {
     switch (detemineSVGorRDForHTML(file, fileSize)) {
       case ClosingTagSVG: r.set("SVG", "image/svg+xml", "svg"); break;
@@ -193,7 +192,7 @@ void adjustFileTypeDetection(std::string path, unsigned long fileSize, std::stri
     return;
   }
   if (t == "DB") {
-    findMagicSignatureFallback(path, fileSize, typeId, mime, description, extensions);
+    findMagicSignatureFallback(file, fileSize, typeId, mime, description, extensions);
     return;
   }
   if (isMediaCandidate(t, mime)) {
@@ -219,7 +218,7 @@ void adjustFileTypeDetection(std::string path, unsigned long fileSize, std::stri
   } else if (isISO(file)) {
     r.set("ISO", "application/x-iso9660-image", "iso");
   } else if (e == "doc" || e == "flo") {
-    findMagicSignatureFallback(path, fileSize, typeId, mime, description, extensions);
+    findMagicSignatureFallback(file, fileSize, typeId, mime, description, extensions);
   } else if (e == "pz2" && isRTF(file, fileSize)) {
     r.set("RTF", "text/rtf", "rtf");
   } else if (contains(d, "VAX COFF executable") ||
@@ -244,6 +243,11 @@ void adjustFileTypeDetection(std::string path, unsigned long fileSize, std::stri
     r.m = "application/octet-stream";
     r.e.clear();
   }
+}
+
+void adjustFileTypeDetection(std::string path, unsigned long fileSize, std::string& typeId, std::string& mime,
+                             std::string& extensions, std::string& description, bool& encrypted) {
+  adjustFileTypeDetection(ScanInput(path), fileSize, typeId, mime, extensions, description, encrypted);
 }
 
 }  // namespace kpl

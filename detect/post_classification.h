@@ -10,6 +10,7 @@
 #include <string>
 
 #include "common/byte_reader.h"
+#include "common/scan_input.h"
 
 namespace kpl {
 
@@ -35,6 +36,9 @@ enum MediaContainerKind : unsigned char {
 
 // Rewrites the record in place; the first rule that applies ends it. May
 // throw only for an identifier missing from the catalogue (none is).
+// The scan's own input is read; the path form opens the file for itself.
+void adjustFileTypeDetection(const ScanInput& input, unsigned long fileSize, std::string& typeId, std::string& mime,
+                             std::string& extensions, std::string& description, bool& encrypted);
 void adjustFileTypeDetection(std::string path, unsigned long fileSize, std::string& typeId, std::string& mime,
                              std::string& extensions, std::string& description, bool& encrypted);
 

@@ -126,25 +126,46 @@ void RegexpTable::initWith(const std::vector<TypeMatch>& rows) {
   }
 }
 
+std::size_t RegexpTable::firstMatch(const std::string (&subjects)[4], std::smatch (&matches)[4]) const {
+  for (std::size_t i = 0; i < compiled_.size(); ++i) {
+    const Compiled& row = compiled_[i];
+    bool matched = true;
+    for (int p = 0; p < 4 && matched; ++p) {
+      if (row.errors[p]) {
+        reportRegexError(row.errors[p]->code, row.errors[p]->message);
+        return compiled_.size();
+      }
+      matched = std::regex_match(subjects[p], matches[p], row.patterns[p]);
+    }
+    if (matched) return i;
+  }
+  return compiled_.size();
+}
+
+int RegexpTable::matchingRow(const std::string& signatureExtension, const std::string& signatureDescription,
+                             const std::string& magicMime, const std::string& magicDescription) const {
+  const std::string subjects[4] = {boundedSubject(signatureExtension.c_str()),
+                                   boundedSubject(signatureDescription.c_str()), boundedSubject(magicMime.c_str()),
+                                   boundedSubject(magicDescription.c_str())};
+  std::smatch matches[4];
+  try {
+    const std::size_t i = firstMatch(subjects, matches);
+    return i < compiled_.size() ? static_cast<int>(i + 1) : 0;
+  } catch (const std::regex_error&) {
+    return 0;
+  }
+}
+
 int RegexpTable::check(const char* signatureExtension, const char* signatureDescription, const char* magicMime,
                        const char* magicDescription, std::string& typeId, std::string& mime,
                        std::string& description, std::string& extensions) const {
   const std::string subjects[4] = {boundedSubject(signatureExtension), boundedSubject(signatureDescription),
                                    boundedSubject(magicMime), boundedSubject(magicDescription)};
   try {
-    for (std::size_t i = 0; i < compiled_.size(); ++i) {
+    std::smatch matches[4];
+    const std::size_t i = firstMatch(subjects, matches);
+    if (i < compiled_.size()) {
       const Compiled& row = compiled_[i];
-      std::smatch matches[4];
-      bool matched = true;
-      for (int p = 0; p < 4 && matched; ++p) {
-        if (row.errors[p]) {
-          reportRegexError(row.errors[p]->code, row.errors[p]->message);
-          return 1;
-        }
-        matched = std::regex_match(subjects[p], matches[p], row.patterns[p]);
-      }
-      if (!matched) continue;
-
       // The winning row: fill all three templates before writing any.
       std::string filled[3];
       for (int t = 0; t < 3; ++t) {

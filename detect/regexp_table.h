@@ -67,6 +67,10 @@ class RegexpTable {
             const char* magicDescription, std::string& typeId, std::string& mime, std::string& description,
             std::string& extensions) const;
 
+  // The number (from 1) of the row that wins for these four answers, 0 when
+  // none matches or a pattern could not be compiled.
+  int matchingRow(const std::string& signatureExtension, const std::string& signatureDescription,
+                  const std::string& magicMime, const std::string& magicDescription) const;
   const std::vector<TypeMatch>& rows() const { return rows_; }
 
  private:
@@ -89,6 +93,10 @@ class RegexpTable {
   };
 
   static Template parseTemplate(const std::string& text);
+  // The index of the first row whose four patterns match their subjects
+  // (with its matches), or the row count; throws std::regex_error, and
+  // reports and returns the row count for a pattern that did not compile.
+  std::size_t firstMatch(const std::string (&subjects)[4], std::smatch (&matches)[4]) const;
 
   std::vector<TypeMatch> rows_;
   std::vector<Compiled> compiled_;

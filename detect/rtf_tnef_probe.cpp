@@ -6,7 +6,6 @@
 #include "detect/rtf_tnef_probe.h"
 
 #include "detect/fallback_signatures.h"
-#include "engine/scan_chain.h"
 
 namespace kpl {
 namespace {
@@ -33,14 +32,14 @@ bool isTNEF(const InputFile& file, uint64_t fileSize) {
 
 bool isTNEF(const std::string& path, unsigned long fileSize) { return isTNEF(InputFile(path), fileSize); }
 
-bool chainStepRtf(const std::string& path, uint64_t size, DetectionRecord& record) {
-  if (!isRTF(path, size)) return false;
+bool chainStepRtf(const ScanInput& input, DetectionRecord& record) {
+  if (!isRTF(input, input.size())) return false;
   record.set("RTF", "text/rtf", "rtf");
   return true;
 }
 
-bool chainStepTnef(const std::string& path, uint64_t size, DetectionRecord& record) {
-  if (!isTNEF(path, size)) return false;
+bool chainStepTnef(const ScanInput& input, DetectionRecord& record) {
+  if (!isTNEF(input, input.size())) return false;
   record.set("TNEF", "application/ms-tnef", "tnef,dat");
   return true;
 }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "common/byte_reader.h"
+#include "detect/chain_step.h"
 
 namespace kpl {
 
@@ -17,5 +18,9 @@ bool isRTF(const InputFile& file, uint64_t fileSize);
 // in a file of 40 bytes or more.
 bool isTNEF(const std::string& path, unsigned long fileSize);
 bool isTNEF(const InputFile& file, uint64_t fileSize);
+
+// Steps 9 ("RTF") and 16 ("TNEF").
+bool chainStepRtf(const ScanInput& input, DetectionRecord& record);
+bool chainStepTnef(const ScanInput& input, DetectionRecord& record);
 
 }  // namespace kpl

@@ -101,10 +101,15 @@ bool mappingInputsInSlot(int slot, const std::string& path, MappingInputs& answe
 bool detectInSlot(int slot, const std::string& path, DetectionRecord& record) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) return false;
-  const uint64_t size = static_cast<uint64_t>(st.st_size);
 
-  for (const ChainStep& step : scanChain())
-    if (step.run != nullptr && step.run(path, size, record)) return true;
+  // The file is opened once here and every step reads this one input. What
+  // does not open as a regular file (a directory, a FIFO, a file that cannot
+  // be read) would fail every step's probe alike, so it goes straight to
+  // libmagic, which names such things.
+  const ScanInput input(path);
+  if (input.isOpen())
+    for (const ChainStep& step : scanChain())
+      if (step.run != nullptr && step.run(input, record)) return true;
 
   MappingInputs answers;
   if (!mappingInputsInSlot(slot, path, answers)) return false;
@@ -113,8 +118,8 @@ bool detectInSlot(int slot, const std::string& path, DetectionRecord& record) {
                         record.description, record.extensions) != 0)
     return false;
   try {
-    adjustFileTypeDetection(path, size, record.typeId, record.mime, record.extensions, record.description,
-                            record.encrypted);
+    adjustFileTypeDetection(input, static_cast<unsigned long>(st.st_size), record.typeId, record.mime,
+                            record.extensions, record.description, record.encrypted);
   } catch (...) {
     // A failed correction keeps the record as far as it got.
   }

@@ -1,5 +1,11 @@
 #include "engine/scan_chain.h"
 
+#include "archive/archive_chain_steps.h"
+#include "detect/pdf_probe.h"
+#include "detect/rtf_tnef_probe.h"
+#include "media/media_chain_steps.h"
+#include "office/ole_chain_step.h"
+
 namespace kpl {
 
 // clang-format off

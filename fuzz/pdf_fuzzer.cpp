@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "detect/pdf_probe.h"
 #include "fuzz_temp_file.h"
@@ -15,11 +16,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return true;
   }();
   (void)started;
+  // The probes from memory, then the engine on the bytes as a file.
+  const kpl::InputFile bytes = kpl::InputFile::fromBytes(std::vector<uint8_t>(data, data + size));
+  const unsigned char kind = kpl::classifyPDFType(bytes, size);
+  if (kind > kpl::PdfIllustrator) std::abort();
+  kpl::isPDFPasswordProtection(bytes);
   kpl::fuzz::TempInput input(data, size);
   if (!input.ok()) return 0;
-  const unsigned char kind = kpl::classifyPDFType(input.path(), size);
-  if (kind > kpl::PdfIllustrator) std::abort();
-  kpl::isPDFPasswordProtection(input.path());
   unsigned int status = 0;
   const char* json = nullptr;
   if (scan(input.path().c_str(), &status, &json) == 0) {

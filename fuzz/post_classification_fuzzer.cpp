@@ -1,14 +1,14 @@
-// The post-classification probes on arbitrary bytes: the byte forms from
-// memory, then the rule tree on the same bytes as a file, with the record
-// the mapping table might have left chosen by the first byte.
+// The post-classification probes on arbitrary bytes, all from memory: the
+// byte forms, then the rule tree over the bytes as a scan's input, with the
+// record the mapping table might have left chosen by the first byte.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "detect/fallback_signatures.h"
 #include "detect/file_type_catalogue.h"
 #include "detect/post_classification.h"
-#include "fuzz_temp_file.h"
 
 namespace {
 
@@ -45,12 +45,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   kpl::isDMGTrailer(data, size);
   kpl::isATRHeader(data, size, size);
 
-  kpl::fuzz::TempInput input(data, size);
-  if (!input.ok() || size == 0) return 0;
+  if (size == 0) return 0;
+  const kpl::ScanInput input = kpl::ScanInput::fromBytes(std::vector<uint8_t>(data, data + size));
   const Preset& p = kPresets[data[0] % (sizeof(kPresets) / sizeof(kPresets[0]))];
   std::string t = p.typeId, m = p.mime, e = p.extensions, d = p.description;
   bool encrypted = false;
-  kpl::adjustFileTypeDetection(input.path(), size, t, m, e, d, encrypted);
+  kpl::adjustFileTypeDetection(input, size, t, m, e, d, encrypted);
   if (t != "data" && kpl::describe(t).empty()) std::abort();
   return 0;
 }

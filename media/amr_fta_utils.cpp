@@ -16,6 +16,11 @@ constexpr std::size_t kAmrMultiChannelMagicSize = sizeof(kAmrMultiChannelMagic) 
 bool AMRFTAUtils::isAMRFileBased(const std::string& path, unsigned long fileSize) {
   if (fileSize < kAmrMagicSize) return false;
   InputFile file(path);
+  return isAMRFileBased(file, fileSize);
+}
+
+bool AMRFTAUtils::isAMRFileBased(const InputFile& file, unsigned long fileSize) {
+  if (fileSize < kAmrMagicSize) return false;
   if (!file.isOpen()) return false;
   // A multi-channel file is named only when something follows its 12-byte
   // magic line; shorter files are only asked for the single-channel magic.

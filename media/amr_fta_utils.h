@@ -5,12 +5,15 @@
 
 namespace kpl {
 
+class InputFile;
+
 class AMRFTAUtils {
  public:
   // True for single-channel narrow-band AMR ("#!AMR\n") and the multi-channel
   // variant ("#!AMR_MC1.0\n"). Wide-band files ("#!AMR-WB\n") are left to
   // the later stages.
   static bool isAMRFileBased(const std::string& path, unsigned long fileSize);
+  static bool isAMRFileBased(const InputFile& file, unsigned long fileSize);
 };
 
 }  // namespace kpl

@@ -48,6 +48,10 @@ void ASFHandler::ASF_Codec_List_Object::decode(const uint8_t* p) {
 
 MediaContainerFileType ASFHandler::isASFFileBased(const std::string& path) {
   InputFile file(path);
+  return isASFFileBased(file);
+}
+
+MediaContainerFileType ASFHandler::isASFFileBased(const InputFile& file) {
   if (!file.isOpen()) return MediaContainerFileType::None;
   uint64_t fileSize = file.size();
   uint64_t codecListPosition = kNoCodecList;

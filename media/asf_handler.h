@@ -49,6 +49,7 @@ class ASFHandler {
 
   // 0 when the file is not ASF or cannot be opened, else WMA, WMV or ASF.
   static MediaContainerFileType isASFFileBased(const std::string& path);
+  static MediaContainerFileType isASFFileBased(const InputFile& file);
   // Whether the file starts with an ASF header object; codecListPosition
   // receives the codec list object's offset, or kNoCodecList.
   static bool isASFFileType(const InputFile& file, const uint64_t& fileSize, uint64_t& codecListPosition);

@@ -21,6 +21,10 @@ bool touches(uint32_t start, uint32_t length, uint32_t vector) {
 
 int AtariFTAUtils::isAtariFileBased(const std::string& path, unsigned long fileSize) {
   InputFile file(path);
+  return isAtariFileBased(file, fileSize);
+}
+
+int AtariFTAUtils::isAtariFileBased(const InputFile& file, unsigned long fileSize) {
   if (!file.isOpen()) return kNotAtari;
   uint8_t head[6];
   if (!file.readExact(0, head, sizeof(head))) return kNotAtari;

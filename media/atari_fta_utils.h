@@ -8,6 +8,8 @@
 
 namespace kpl {
 
+class InputFile;
+
 class AtariFTAUtils {
  public:
   enum Result : int { kNotAtari = 0, kAtariExecutable = 1, kMalformed = 2 };
@@ -15,6 +17,7 @@ class AtariFTAUtils {
   // kAtariExecutable for a load file whose segments are consistent with the
   // file; kMalformed when it starts like one but its segments are not.
   static int isAtariFileBased(const std::string& path, unsigned long fileSize);
+  static int isAtariFileBased(const InputFile& file, unsigned long fileSize);
 };
 
 }  // namespace kpl

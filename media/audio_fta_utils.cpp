@@ -42,6 +42,10 @@ void Chunk::skip(uint64_t& pos) const {
 
 bool WAVParser::validateFileStructure(const std::string& path, unsigned long fileSize) {
   InputFile file(path);
+  return validateFileStructure(file, fileSize);
+}
+
+bool WAVParser::validateFileStructure(const InputFile& file, unsigned long fileSize) {
   if (!file.isOpen()) return false;
   uint64_t pos = 0;
   Chunk riff;
@@ -84,18 +88,22 @@ const int MPEG_SAMPLE_RATES[4][3] = {
 };
 // clang-format on
 
-MP3Parser::MP3Parser(const std::string& path, unsigned long fileSize) : file_(path), fileSize_(fileSize) {}
+MP3Parser::MP3Parser(const std::string& path, unsigned long fileSize)
+    : owned_(path), file_(&owned_), fileSize_(fileSize) {}
+
+MP3Parser::MP3Parser(const InputFile& file, unsigned long fileSize) : file_(&file), fileSize_(fileSize) {}
 
 void MP3Parser::close() {
-  file_ = InputFile();
+  owned_ = InputFile();
+  file_ = &owned_;
   windowSize_ = 0;
 }
 
 std::size_t MP3Parser::readAt(uint64_t offset, uint8_t* dst, std::size_t n) {
-  if (n > sizeof(window_)) return file_.readAt(offset, dst, n);
+  if (n > sizeof(window_)) return file_->readAt(offset, dst, n);
   if (offset < windowStart_ || !inBounds(windowSize_, offset - windowStart_, n)) {
     windowStart_ = offset;
-    windowSize_ = file_.readAt(offset, window_, sizeof(window_));
+    windowSize_ = file_->readAt(offset, window_, sizeof(window_));
   }
   const std::size_t skip = static_cast<std::size_t>(offset - windowStart_);  // < sizeof(window_) here
   const std::size_t got = skip < windowSize_ ? std::min(n, windowSize_ - skip) : 0;
@@ -189,7 +197,7 @@ int MP3Parser::parseID3v2(ID3v2& tag) {
 }
 
 int MP3Parser::parse() {
-  if (!file_.isOpen()) return kInvalid;
+  if (!file_->isOpen()) return kInvalid;
   int frames = 0;
   uint64_t lastFrameEnd = 0;
   pos_ = 0;
@@ -229,10 +237,17 @@ bool AudioFTAUtils::isWAVFileBased(const std::string& path, unsigned long fileSi
 }
 
 bool AudioFTAUtils::isMP3FileBased(const std::string& path, unsigned long fileSize) {
-  MP3Parser parser(path, fileSize);
-  const int result = parser.parse();
-  parser.close();
-  return result == MP3Parser::kValid;
+  InputFile file(path);
+  return isMP3FileBased(file, fileSize);
+}
+
+bool AudioFTAUtils::isWAVFileBased(const InputFile& file, unsigned long fileSize) {
+  return WAVParser::validateFileStructure(file, fileSize);
+}
+
+bool AudioFTAUtils::isMP3FileBased(const InputFile& file, unsigned long fileSize) {
+  MP3Parser parser(file, fileSize);
+  return parser.parse() == MP3Parser::kValid;
 }
 
 }  // namespace kpl

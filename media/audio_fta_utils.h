@@ -55,6 +55,7 @@ struct Chunk {
 class WAVParser {
  public:
   static bool validateFileStructure(const std::string& path, unsigned long fileSize);
+  static bool validateFileStructure(const InputFile& file, unsigned long fileSize);
 };
 
 // One MPEG audio frame header and what it implies. The frame's body is
@@ -98,6 +99,10 @@ class MP3Parser {
   enum Tag : int { kFrameSync = 0, kID3v2 = 1, kID3v2Footer = 2, kID3v1 = 3, kApeTag = 4, kOther = 5 };
 
   MP3Parser(const std::string& path, unsigned long fileSize);
+  // Reads the caller's input, which must outlive the parser.
+  MP3Parser(const InputFile& file, unsigned long fileSize);
+  MP3Parser(const MP3Parser&) = delete;  // file_ may point into the object
+  MP3Parser& operator=(const MP3Parser&) = delete;
 
   // 0 when the file is MPEG audio: a valid ID3v2 header reached within the
   // search window, or eleven valid frames, the first within the window.
@@ -124,7 +129,8 @@ class MP3Parser {
   // through junk.
   std::size_t readAt(uint64_t offset, uint8_t* dst, std::size_t n);
 
-  InputFile file_;
+  InputFile owned_;
+  const InputFile* file_;
   uint64_t fileSize_;
   uint64_t pos_ = 0;
   uint8_t window_[4096] = {};
@@ -136,6 +142,8 @@ class AudioFTAUtils {
  public:
   static bool isWAVFileBased(const std::string& path, unsigned long fileSize);
   static bool isMP3FileBased(const std::string& path, unsigned long fileSize);
+  static bool isWAVFileBased(const InputFile& file, unsigned long fileSize);
+  static bool isMP3FileBased(const InputFile& file, unsigned long fileSize);
 };
 
 }  // namespace kpl

@@ -206,9 +206,13 @@ AutoCADTypes AutoCADUtil::determineDXF(const char* first64) {
 }
 
 AutoCADTypes AutoCADUtil::determineAutoCADType(const std::string& path, unsigned long fileSize, AutoCADExts& kind) {
+  InputFile file(path);
+  return determineAutoCADType(file, fileSize, kind);
+}
+
+AutoCADTypes AutoCADUtil::determineAutoCADType(const InputFile& file, unsigned long fileSize, AutoCADExts& kind) {
   kind = AUTOCAD_EXT_NONE;
   if (fileSize < kHeadSize) return AUTOCAD_NONE;
-  InputFile file(path);
   if (!file.isOpen()) return AUTOCAD_NONE;
   char head[kHeadSize] = {};
   file.readAt(0, head, sizeof(head));

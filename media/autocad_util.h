@@ -15,6 +15,8 @@
 
 namespace kpl {
 
+class InputFile;
+
 // The kind of AutoCAD file found.
 enum AutoCADExts : uint8_t {
   AUTOCAD_EXT_NONE = 0,
@@ -64,6 +66,7 @@ class AutoCADUtil {
   // The version of an AutoCAD file, 0 when it is none; kind tells which
   // family it belongs to. Files under 64 bytes are none.
   static AutoCADTypes determineAutoCADType(const std::string& path, unsigned long fileSize, AutoCADExts& kind);
+  static AutoCADTypes determineAutoCADType(const InputFile& file, unsigned long fileSize, AutoCADExts& kind);
 
   // Classifiers over the first bytes of the file (or, for text DXF, of its
   // compacted header lines). Each buffer must hold the number of bytes its

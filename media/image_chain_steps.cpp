@@ -3,37 +3,37 @@
 // is "data" (a PNG signature over a broken chunk structure): such a file is
 // not left to libmagic, which would call it a picture.
 #include "detect/image_subtitle_records.h"
-#include "engine/scan_chain.h"
 #include "media/asf_handler.h"
 #include "media/image_fta_utils.h"
+#include "media/media_chain_steps.h"
 #include "media/photoshop_fta_utils.h"
 #include "media/subtitle_fta_utils.h"
 
 namespace kpl {
 
-bool chainStepImage(const std::string& path, uint64_t size, DetectionRecord& record) {
-  unsigned char kind = ImageFTAUtils::isImage(path, size);
+bool chainStepImage(const ScanInput& input, DetectionRecord& record) {
+  unsigned char kind = ImageFTAUtils::isImage(input, input.size());
   if (kind == ImageNone) return false;
   adjustImageTypes(kind, record.typeId, record.mime, record.extensions, record.description);
   return true;
 }
 
-bool chainStepSubtitle(const std::string& path, uint64_t, DetectionRecord& record) {
-  unsigned char kind = SubtitleFTAUtils::isSubtitle(path);
+bool chainStepSubtitle(const ScanInput& input, DetectionRecord& record) {
+  unsigned char kind = SubtitleFTAUtils::isSubtitle(input);
   if (kind == SubtitleNone) return false;
   adjustSubtitleTypes(kind, record.typeId, record.mime, record.extensions, record.description);
   return true;
 }
 
-bool chainStepAsf(const std::string& path, uint64_t, DetectionRecord& record) {
-  MediaContainerFileType kind = ASFHandler::isASFFileBased(path);
+bool chainStepAsf(const ScanInput& input, DetectionRecord& record) {
+  MediaContainerFileType kind = ASFHandler::isASFFileBased(input);
   if (kind == MediaContainerFileType::None) return false;
   ASFHandler::adjustASFBasedTypes(kind, record.typeId, record.mime, record.extensions, record.description);
   return true;
 }
 
-bool chainStepPhotoshop(const std::string& path, uint64_t size, DetectionRecord& record) {
-  PhotoshopType kind = PhotoshopFTAUtils::isPTSFileBased(path, size);
+bool chainStepPhotoshop(const ScanInput& input, DetectionRecord& record) {
+  PhotoshopType kind = PhotoshopFTAUtils::isPTSFileBased(input, input.size());
   if (kind == PhotoshopNone) return false;
   PhotoshopFTAUtils::adjustPTSBasedTypes(kind, record.typeId, record.mime, record.extensions, record.description);
   return true;

@@ -26,6 +26,10 @@ bool isChunkType(const uint8_t* type, const char* name) { return std::memcmp(typ
 
 unsigned char ImageFTAUtils::isImage(const std::string& path, uint64_t fileSize) {
   InputFile file(path);
+  return isImage(file, fileSize);
+}
+
+unsigned char ImageFTAUtils::isImage(const InputFile& file, uint64_t fileSize) {
   if (!file.isOpen()) return ImageNone;
   for (auto probe : {&isPNG, &isBMP, &isEMF, &isTIFF, &isJPGEXIF}) {
     if (unsigned char kind = probe(file, fileSize)) return kind;

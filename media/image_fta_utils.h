@@ -27,6 +27,7 @@ class ImageFTAUtils {
   // Tries the probes below in order on one open file; the first non-zero
   // answer wins. 0 for anything else, including an unopenable path.
   static unsigned char isImage(const std::string& path, uint64_t fileSize);
+  static unsigned char isImage(const InputFile& file, uint64_t fileSize);
 
   static unsigned char isPNG(const InputFile& file, uint64_t fileSize);
   static unsigned char isBMP(const InputFile& file, uint64_t fileSize);

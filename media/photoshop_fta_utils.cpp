@@ -30,6 +30,11 @@ bool validColourMode(uint16_t mode) { return mode <= 4 || (mode >= 7 && mode <= 
 PhotoshopType PhotoshopFTAUtils::isPTSFileBased(const std::string& path, uint64_t fileSize) {
   if (fileSize < kHeaderSize) return PhotoshopNone;
   InputFile file(path);
+  return isPTSFileBased(file, fileSize);
+}
+
+PhotoshopType PhotoshopFTAUtils::isPTSFileBased(const InputFile& file, uint64_t fileSize) {
+  if (fileSize < kHeaderSize) return PhotoshopNone;
   uint8_t h[kHeaderSize] = {};
   if (!file.isOpen() || !file.readExact(0, h, sizeof(h))) return PhotoshopNone;
 

@@ -6,6 +6,8 @@
 
 namespace kpl {
 
+class InputFile;
+
 enum PhotoshopType : uint8_t {
   PhotoshopNone = 0,
   PhotoshopPSD = 1,
@@ -17,6 +19,7 @@ class PhotoshopFTAUtils {
   // Judges the 26-byte file header; 0 when it is not a plausible Photoshop
   // header or the path cannot be opened.
   static PhotoshopType isPTSFileBased(const std::string& path, uint64_t fileSize);
+  static PhotoshopType isPTSFileBased(const InputFile& file, uint64_t fileSize);
 
   // Writes the record for PSD and PSB; any other value leaves it unchanged.
   static void adjustPTSBasedTypes(const PhotoshopType& type, std::string& typeId, std::string& mime,

@@ -19,8 +19,12 @@ bool isAnsiVersion(uint16_t version) { return version == 14 || version == 15; }
 }  // namespace
 
 bool PSTFTAUtils::readPSTHeader(const std::string& path, unsigned long fileSize, PSTHeader& out) {
-  out = PSTHeader();
   InputFile file(path);
+  return readPSTHeader(file, fileSize, out);
+}
+
+bool PSTFTAUtils::readPSTHeader(const InputFile& file, unsigned long fileSize, PSTHeader& out) {
+  out = PSTHeader();
   if (!file.isOpen()) return false;
   uint8_t common[kCommonHeaderSize];
   if (!file.readExact(0, common, sizeof(common))) return false;
@@ -46,8 +50,14 @@ bool PSTFTAUtils::readPSTHeader(const std::string& path, unsigned long fileSize,
 
 bool PSTFTAUtils::isPSTFileBased(const std::string& path, unsigned long fileSize) {
   if (fileSize < kMinimumPstSize) return false;
+  InputFile file(path);
+  return isPSTFileBased(file, fileSize);
+}
+
+bool PSTFTAUtils::isPSTFileBased(const InputFile& file, unsigned long fileSize) {
+  if (fileSize < kMinimumPstSize) return false;
   PSTHeader header;
-  if (!readPSTHeader(path, fileSize, header)) return false;
+  if (!readPSTHeader(file, fileSize, header)) return false;
   if (header.magic != loadU32LE(reinterpret_cast<const uint8_t*>("!BDN"))) return false;
   const bool knownCrypt = header.cryptMethod == 0 || header.cryptMethod == 1 || header.cryptMethod == 2 ||
                           header.cryptMethod == 0x10;

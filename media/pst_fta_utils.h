@@ -9,6 +9,8 @@
 
 namespace kpl {
 
+class InputFile;
+
 // The header fields the probe judges, at their Unicode positions whatever
 // the file's layout.
 struct PSTHeader {
@@ -29,8 +31,10 @@ struct PSTHeader {
 class PSTFTAUtils {
  public:
   static bool isPSTFileBased(const std::string& path, unsigned long fileSize);
+  static bool isPSTFileBased(const InputFile& file, unsigned long fileSize);
   // Fills out from the file; false when the file is too short for its layout.
   static bool readPSTHeader(const std::string& path, unsigned long fileSize, PSTHeader& out);
+  static bool readPSTHeader(const InputFile& file, unsigned long fileSize, PSTHeader& out);
 };
 
 }  // namespace kpl

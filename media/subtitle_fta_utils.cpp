@@ -20,6 +20,10 @@ const uint8_t k890Marker[4] = {0x08, 0x90, 0x00, 0x00};
 
 unsigned char SubtitleFTAUtils::isSubtitle(const std::string& path) {
   InputFile file(path);
+  return isSubtitle(file);
+}
+
+unsigned char SubtitleFTAUtils::isSubtitle(const InputFile& file) {
   if (!file.isOpen()) return SubtitleNone;
   if (unsigned char kind = isPACFile(file, file.size())) return kind;
   return is890File(file, file.size());

@@ -18,6 +18,7 @@ class SubtitleFTAUtils {
  public:
   // PAC first, then 890; 0 for neither or an unopenable path.
   static unsigned char isSubtitle(const std::string& path);
+  static unsigned char isSubtitle(const InputFile& file);
 
   static unsigned char isPACFile(const InputFile& file, uint64_t fileSize);
   static unsigned char is890File(const InputFile& file, uint64_t fileSize);

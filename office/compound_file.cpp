@@ -205,7 +205,8 @@ int CFStorage::tryGetCFItem(const char* name, CFItem& item, uint32_t wantedType)
 CompoundFile::~CompoundFile() { close(); }
 
 void CompoundFile::close() {
-  file_ = InputFile();
+  file_ = nullptr;
+  owned_ = InputFile();
   msat_ = {};
   sat_ = {};
   ssat_ = {};
@@ -213,16 +214,22 @@ void CompoundFile::close() {
 }
 
 int CompoundFile::open(const std::string& path) {
-  if (file_.isOpen()) return 1;
+  if (file_ != nullptr) return 1;
+  owned_ = InputFile(path);
+  return open(owned_);
+}
+
+int CompoundFile::open(const InputFile& input) {
+  if (file_ != nullptr && file_ != &input) return 1;
   directory_.clear();
   shortStreamContainer_.clear();
   containerBuilt_ = false;
   offsetCache_ = OffsetCache();
-  file_ = InputFile(path);
-  if (!file_.isOpen()) return 1;
-  fileSize_ = static_cast<int64_t>(file_.size());
+  if (!input.isOpen()) return 1;
+  file_ = &input;
+  fileSize_ = static_cast<int64_t>(file_->size());
   if (fileSize_ < kHeaderSize) return 1;
-  if (!file_.readExact(0, header_, kHeaderSize)) return 1;
+  if (!file_->readExact(0, header_, kHeaderSize)) return 1;
   if (std::memcmp(header_, kSignature, sizeof kSignature) != 0) return 1;
 
   sectorSize_ = static_cast<int32_t>(1u << (loadU16LE(header_ + kSectorShift) % 32));
@@ -242,7 +249,7 @@ int CompoundFile::open(const std::string& path) {
 
 bool CompoundFile::readI32s(int64_t offset, std::size_t count, int32_t* dst) const {
   std::vector<uint8_t> bytes(count * 4);
-  if (offset < 0 || !file_.readExact(static_cast<uint64_t>(offset), bytes.data(), bytes.size())) return false;
+  if (offset < 0 || !file_->readExact(static_cast<uint64_t>(offset), bytes.data(), bytes.size())) return false;
   for (std::size_t i = 0; i < count; ++i) dst[i] = static_cast<int32_t>(loadU32LE(bytes.data() + 4 * i));
   return true;
 }
@@ -338,7 +345,7 @@ int CompoundFile::loadDirectories() {
     // The last sector of a file is often cut short; its missing entries
     // read as unallocated (all zero).
     std::fill(sector.begin(), sector.end(), 0);
-    file_.readAt(static_cast<uint64_t>(offset), sector.data(), sector.size());
+    file_->readAt(static_cast<uint64_t>(offset), sector.data(), sector.size());
     for (std::size_t k = 0; k < perSector; ++k) {
       DirectoryEntry entry;
       std::memcpy(entry.data.raw, sector.data() + k * kDirEntrySize, kDirEntrySize);
@@ -370,7 +377,7 @@ int CompoundFile::buildSSAT() {
   std::vector<uint8_t> sector(static_cast<std::size_t>(sectorSize_));
   for (std::size_t k = 0; k < chain.size(); ++k) {
     std::fill(sector.begin(), sector.end(), 0);
-    file_.readAt(static_cast<uint64_t>(sectorOffset(chain[k])), sector.data(), sector.size());
+    file_->readAt(static_cast<uint64_t>(sectorOffset(chain[k])), sector.data(), sector.size());
     for (std::size_t i = 0; i < perSector; ++i) ssat[k * perSector + i] = static_cast<int32_t>(loadU32LE(&sector[4 * i]));
   }
   ssat_ = std::move(ssat);
@@ -439,7 +446,7 @@ int CompoundFile::readData(char** out, const DirectoryEntry& entry, int offset, 
     *out = nullptr;
     return 0;
   }
-  const OffsetCache* chain = file_.isOpen() ? offsetsOf(entry) : nullptr;
+  const OffsetCache* chain = file_ != nullptr ? offsetsOf(entry) : nullptr;
   if (chain == nullptr) return 0;
   const std::vector<int64_t>& offsets = chain->offsets;
   const int unit = chain->unit;
@@ -458,7 +465,7 @@ int CompoundFile::readData(char** out, const DirectoryEntry& entry, int offset, 
     const std::size_t sector = static_cast<std::size_t>(position / unit);
     const int64_t within = position % unit;
     const int64_t chunk = std::min<int64_t>(unit - within, wanted - done);
-    file_.readAt(static_cast<uint64_t>(offsets[sector] + within), buffer + done, static_cast<std::size_t>(chunk));
+    file_->readAt(static_cast<uint64_t>(offsets[sector] + within), buffer + done, static_cast<std::size_t>(chunk));
     done += chunk;
     position += chunk;
   }

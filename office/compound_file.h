@@ -144,6 +144,9 @@ class CompoundFile {
   // 0 opened; 1 not openable, not a compound file, or damaged; 2 the
   // signature is present but the header fails the format check.
   int open(const std::string& path);
+  // The same over an input the caller keeps open for as long as this object
+  // reads from it (the scan's input).
+  int open(const InputFile& input);
   void close();
 
   CFStorage getRootStorage() const { return root_; }
@@ -189,7 +192,8 @@ class CompoundFile {
   // The sector offsets of the stream, computed once per stream in a row.
   const OffsetCache* offsetsOf(const DirectoryEntry& entry);
 
-  InputFile file_;
+  InputFile owned_;                // what open(path) opened
+  const InputFile* file_ = nullptr;  // what is read: owned_ or the caller's input
   int64_t fileSize_ = 0;
   int32_t sectorSize_ = 0;
   int32_t shortSectorSize_ = 0;

@@ -1,11 +1,11 @@
 // Chain step 2: compound documents.
-#include "engine/scan_chain.h"
+#include "office/ole_chain_step.h"
 #include "office/ole_classifier.h"
 
 namespace kpl {
 
-bool chainStepOle(const std::string& path, uint64_t size, DetectionRecord& record) {
-  const unsigned int code = OLEFTAUtil::isOLEFileType(path, static_cast<unsigned long>(size), record.typeId,
+bool chainStepOle(const ScanInput& input, DetectionRecord& record) {
+  const unsigned int code = OLEFTAUtil::isOLEFileType(input, record.typeId,
                                                       record.mime, record.extensions, record.description,
                                                       record.encrypted);
   if (code == OLE_NONE) return false;

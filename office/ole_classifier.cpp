@@ -83,8 +83,15 @@ unsigned int OLEFTAUtil::isOLEFileType(const std::string& path, unsigned long fi
                                        std::string& mime, std::string& extensions, std::string& description,
                                        bool& encrypted) {
   if (fileSize < kMinCompoundFileSize) return OLE_NONE;
+  InputFile input(path);
+  return isOLEFileType(input, typeId, mime, extensions, description, encrypted);
+}
+
+unsigned int OLEFTAUtil::isOLEFileType(const InputFile& input, std::string& typeId, std::string& mime,
+                                       std::string& extensions, std::string& description, bool& encrypted) {
+  if (input.size() < kMinCompoundFileSize) return OLE_NONE;
   CompoundFile file;
-  const int opened = file.open(path);
+  const int opened = file.open(input);
   if (opened == 2) return OLE_DAMAGED;
   if (opened != 0) return OLE_NONE;
   CFStorage root = file.getRootStorage();

@@ -60,6 +60,8 @@ class OLEFTAUtil {
   static unsigned int isOLEFileType(const std::string& path, unsigned long fileSize, std::string& typeId,
                                     std::string& mime, std::string& extensions, std::string& description,
                                     bool& encrypted);
+  static unsigned int isOLEFileType(const InputFile& input, std::string& typeId, std::string& mime,
+                                    std::string& extensions, std::string& description, bool& encrypted);
 
   static unsigned int isDOC(CFStorage& root, bool& encrypted);
   static unsigned int isPPT(CFStorage& root, bool& encrypted);

@@ -10,7 +10,7 @@
 #include "archive_builders.h"
 #include "common/byte_reader.h"
 #include "detect/file_type_catalogue.h"
-#include "engine/detection_record.h"
+#include "detect/detection_record.h"
 #include "test_support.h"
 
 namespace kpl {

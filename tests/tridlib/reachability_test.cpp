@@ -48,25 +48,15 @@ std::vector<Line> readTable() {
 // The first mapping row whose four patterns match the whole of their
 // subjects, numbered from 1; 0 when none does.
 int mappingRow(const MappingInputs& in) {
-  const std::string subjects[4] = {in.signatureExtension, in.signatureDescription, in.magicMime, in.magicDescription};
-  const auto& rows = regexpTable.rows();
-  for (std::size_t i = 0; i < rows.size(); ++i) {
-    const std::string* patterns[4] = {&rows[i].extensionPattern, &rows[i].signatureDescriptionPattern,
-                                      &rows[i].mimePattern, &rows[i].magicPattern};
-    bool all = true;
-    for (int p = 0; p < 4 && all; ++p)
-      all = std::regex_match(subjects[p], std::regex(*patterns[p], std::regex::ECMAScript | std::regex::icase));
-    if (all) return static_cast<int>(i + 1);
-  }
-  return 0;
+  return regexpTable.matchingRow(in.signatureExtension, in.signatureDescription, in.magicMime, in.magicDescription);
 }
 
 // The number of the first built chain step that recognises the file, or 0.
 int recognisingStep(const std::string& path) {
-  const uint64_t size = test::readFile(path).size();
+  const ScanInput input(path);
   for (const ChainStep& step : scanChain()) {
     DetectionRecord record;
-    if (step.run != nullptr && step.run(path, size, record)) return step.number;
+    if (step.run != nullptr && step.run(input, record)) return step.number;
   }
   return 0;
 }

@@ -1,4 +1,4 @@
-#include "engine/detection_record.h"
+#include "detect/detection_record.h"
 
 #include "detect/file_type_catalogue.h"
 

@@ -1,0 +1,12 @@
+// The archive steps of the scan chain: the ignore marker and the archive
+// probe.
+#pragma once
+
+#include "detect/chain_step.h"
+
+namespace kpl {
+
+bool chainStepArchiveIgnore(const ScanInput& input, DetectionRecord& record);
+bool chainStepArchive(const ScanInput& input, DetectionRecord& record);
+
+}  // namespace kpl

@@ -1,0 +1,85 @@
+// The central directory of a ZIP file, read once and indexed (PKWARE
+// APPNOTE 4.3.12 central file header, 4.3.16 end of central directory
+// record; little-endian). Nothing is decompressed here: this answers "is
+// there a member named X" and "which members, in directory order", which is
+// what every package probe asks, in one pass over the directory however
+// many questions follow.
+//
+// The walk keeps the lookup rules the probes were written against: the end
+// record is the last signature within the final 65,557 bytes, or else the
+// one reached by stepping over local and central headers from the start of
+// the file; the walk reads at most the end record's 16-bit entry count of
+// central headers, and stops at the first header whose signature is wrong or
+// whose name is empty. Entries after such a stop do not exist for a lookup.
+// ZIP64 records are not read, so positions are 32-bit.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace kpl {
+
+class InputFile;
+
+struct ZipEntry {
+  std::string_view name;       // bytes as stored: case-sensitive, no path normalisation
+  uint16_t flags = 0;          // general-purpose bit flag; bit 0 = encrypted
+  uint16_t compression = 0;    // method: 0 stored, 8 deflated, 99 AES, ...
+  uint32_t compressedSize = 0;
+  uint32_t uncompressedSize = 0;
+  uint32_t localHeaderOffset = 0;
+
+  bool encrypted() const { return (flags & 1u) != 0; }
+};
+
+// The end record's signature position by the backwards search over the last
+// 65,557 bytes (largest comment plus the record), or -1. The last
+// occurrence wins, even one inside the comment.
+int64_t findZipEndRecordFromBottom(const InputFile& file);
+// The end record reached by stepping over local and central headers from
+// the start of the file, or -1. Fails on a stub before the ZIP data and on
+// entries written with a data descriptor.
+int64_t findZipEndRecordFromTop(const InputFile& file);
+
+class ZipIndex {
+ public:
+  // Builds the index of file (whose size the file knows).
+  static ZipIndex build(const InputFile& file);
+
+  // Where the end record's signature lies, found either way, or -1.
+  int64_t endRecordOffset() const { return endRecord_; }
+  // The end record found by the backwards search over the last 65,557
+  // bytes alone, or -1 (the split-volume probe asks exactly this).
+  int64_t endRecordFromBottom() const { return endRecordFromBottom_; }
+
+  // Entries in directory order, up to the first stop.
+  const std::vector<ZipEntry>& entries() const { return entries_; }
+  // The first entry named exactly name, or null.
+  const ZipEntry* find(std::string_view name) const;
+  bool contains(std::string_view name) const { return find(name) != nullptr; }
+  // True when the walk stopped at a named limit rather than at the end of
+  // the directory or a damaged header.
+  bool truncatedByLimit() const { return truncatedByLimit_; }
+
+  ZipIndex() = default;
+  ZipIndex(ZipIndex&&) noexcept = default;
+  ZipIndex& operator=(ZipIndex&&) noexcept = default;
+  ZipIndex(const ZipIndex&) = delete;
+  ZipIndex& operator=(const ZipIndex&) = delete;
+
+ private:
+  int64_t endRecord_ = -1;
+  int64_t endRecordFromBottom_ = -1;
+  bool truncatedByLimit_ = false;
+  // Every entry's name, back to back; entries_ and byName_ view into it. A
+  // vector, not a string: moving it keeps its buffer (a short string's would
+  // move inline and leave the views dangling).
+  std::vector<char> names_;
+  std::vector<ZipEntry> entries_;
+  std::unordered_map<std::string_view, std::size_t> byName_;
+};
+
+}  // namespace kpl
