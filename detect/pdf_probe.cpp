@@ -78,15 +78,26 @@ bool hasIllustratorMarker(const InputFile& file, std::size_t blockSize) {
   return false;
 }
 
-bool windowNamesEncrypt(const InputFile& file, uint64_t offset, std::size_t length) {
-  std::vector<unsigned char> window(length);
-  const std::size_t got = file.readAt(offset, window.data(), length);
-  return CommonUtils::searchInBinary(window.data(), got, kEncryptKey, sizeof(kEncryptKey)) >= 0;
+// Whether "/Encrypt" lies wholly inside [offset, offset + length), read in
+// chunks that overlap by the key's length less one.
+bool windowNamesEncrypt(const InputFile& file, uint64_t offset, uint64_t length) {
+  constexpr std::size_t kChunk = 64 * 1024;
+  constexpr std::size_t kOverlap = sizeof(kEncryptKey) - 1;
+  std::vector<unsigned char> chunk(kChunk);
+  for (uint64_t done = 0; done < length;) {
+    const std::size_t want = static_cast<std::size_t>(std::min<uint64_t>(kChunk, length - done));
+    const std::size_t got = file.readAt(offset + done, chunk.data(), want);
+    if (CommonUtils::searchInBinary(chunk.data(), got, kEncryptKey, sizeof(kEncryptKey)) >= 0) return true;
+    if (got < want || got <= kOverlap) return false;
+    done += got - kOverlap;
+    if (done + kOverlap >= length) return false;
+  }
+  return false;
 }
 
 bool namesEncrypt(const InputFile& file) {
   const uint64_t window = limits::kPdfEncryptSearchWindow;
-  if (file.size() <= 2 * window) return windowNamesEncrypt(file, 0, static_cast<std::size_t>(file.size()));
+  if (file.size() <= 2 * window) return windowNamesEncrypt(file, 0, file.size());
   return windowNamesEncrypt(file, 0, window) || windowNamesEncrypt(file, file.size() - window, window);
 }
 
