@@ -8,8 +8,9 @@
 // Cases: a damaged PDF of N MiB (default 200) full of objects and without
 // a usable cross-reference table, once without "/Encrypt" and once with it
 // in its trailer (so libqpdf runs); an encryption dictionary nested 200,000
-// levels deep; 20,000 chained cross-reference sections; and a
-// cross-reference stream that inflates to 1 GiB.
+// levels deep; one reached through 100,000 chained references beside a
+// trailer nested 100,000 levels; 20,000 chained cross-reference sections;
+// and a cross-reference stream that inflates to 1 GiB.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -75,6 +76,19 @@ void writeDeepEncrypt(const std::string& path) {
   const int depth = 200000;
   std::string deep = std::string(kEncryptDictionary) + " /Deep " + std::string(depth, '[') + std::string(depth, ']') + " >>";
   std::ofstream(path, std::ios::binary) << withXref({"<< /Type /Catalog >>", deep}, "/Encrypt 2 0 R ");
+}
+
+// /Encrypt reached through a chain of 100,000 objects, each a reference to
+// the next, and a trailer nested 100,000 dictionaries deep.
+void writeReferenceChain(const std::string& path) {
+  std::vector<std::string> objects = {"<< /Type /Catalog >>"};
+  const int chain = 100000;
+  for (int i = 0; i < chain; ++i) objects.push_back(std::to_string(i + 3) + " 0 R");
+  objects.push_back(kEncryptDictionary + std::string(" >>"));
+  std::string nested;
+  for (int i = 0; i < 100000; ++i) nested += "<< /A ";
+  for (int i = 0; i < 100000; ++i) nested += ">> ";
+  std::ofstream(path, std::ios::binary) << withXref(objects, "/Encrypt 2 0 R /Deep " + nested);
 }
 
 void writePrevChain(const std::string& path) {
@@ -151,6 +165,7 @@ int main(int argc, char** argv) {
       {"damaged, no /Encrypt", "damaged.pdf", [&](const std::string& p) { writeDamaged(p, bytes, false); }},
       {"damaged, /Encrypt in trailer", "damaged_encrypt.pdf", [&](const std::string& p) { writeDamaged(p, bytes, true); }},
       {"encrypt dict 200000 deep", "deep.pdf", writeDeepEncrypt},
+      {"100000 chained references", "reference_chain.pdf", writeReferenceChain},
       {"20000 chained xref sections", "prev_chain.pdf", writePrevChain},
       {"xref stream inflating 1 GiB", "xref_bomb.pdf", writeXrefStreamBomb},
   };

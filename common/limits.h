@@ -171,6 +171,6 @@ inline constexpr uint64_t kPdfQpdfMaxReadBytes = 32u * 1024u * 1024u;
 // and object streams) may decode to, all together. It keeps each decoded
 // stream in memory whole; a cross-reference stream of a million objects is
 // about 7 MiB decoded.
-inline constexpr uint64_t kPdfMaxDecodedStreamBytes = 64u * 1024u * 1024u;
+inline constexpr uint64_t kPdfMaxDecodedStreamBytes = 32u * 1024u * 1024u;
 
 }  // namespace kpl::limits
