@@ -1,12 +1,17 @@
 #!/bin/sh
 # Sets up a Debian 12 machine for the engine, builds it, and runs one job:
 #   ./setup.sh demo      build, then scan the bundled samples and print a table
-#   ./setup.sh test      build, then run the test suite
+#   ./setup.sh test      build, then run the test suite and the Python
+#                        binding's tests
 #   ./setup.sh sanitize  build with AddressSanitizer + UndefinedBehaviorSanitizer
 #                        (clang, with libFuzzer targets), run the suite and each
 #                        fuzz target briefly (KPL_FUZZ_SECONDS, default 20)
 #   ./setup.sh tsan      build with ThreadSanitizer and run the suite (the
 #                        engine serves scans from many threads at once)
+#   ./setup.sh package   install, build the example host against the installed
+#                        CMake package, install the Python binding, build and
+#                        unpack the Debian package; each checked by a scan of
+#                        the samples (tests/install/check_install.sh)
 #   ./setup.sh build     build only
 # Run as root or with sudo available. Build trees: build/ and build-asan/.
 set -eu
@@ -16,7 +21,9 @@ job="${1:-demo}"
 jobs="$(nproc 2>/dev/null || echo 2)"
 
 PACKAGES="build-essential cmake pkg-config file libmagic-dev libmagic-mgc p7zip-full \
-  rapidjson-dev libqpdf-dev zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev"
+  rapidjson-dev libqpdf-dev zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev \
+  python3 python3-pytest"
+[ "$job" = package ] && PACKAGES="$PACKAGES python3-setuptools python3-pip dpkg-dev"
 [ "$job" = sanitize ] && PACKAGES="$PACKAGES clang libclang-rt-dev"
 
 install_packages() {
@@ -48,7 +55,12 @@ case "$job" in
     ./build/tools/kpl-filetype --table samples/files ;;
   test)
     build build
-    cd build && ctest -j "$jobs" --output-on-failure ;;
+    (cd build && ctest -j "$jobs" --output-on-failure)
+    # Debian's interpreter, where python3-pytest is installed.
+    /usr/bin/python3 -m pytest -q python/tests ;;
+  package)
+    build build
+    sh tests/install/check_install.sh build ;;
   sanitize)
     CC=clang CXX=clang++ build build-asan -DCMAKE_BUILD_TYPE=Debug -DKPL_FUZZ=ON
     (cd build-asan && ctest -j "$jobs" --output-on-failure)
@@ -77,5 +89,5 @@ case "$job" in
     # The fuzz replays and the C host are covered by the other builds.
     cd build-tsan && ctest -j "$jobs" --output-on-failure -E 'Fuzz\.|CHost|Exports' ;;
   *)
-    echo "usage: $0 demo|test|sanitize|tsan|build" >&2; exit 2 ;;
+    echo "usage: $0 demo|test|sanitize|tsan|package|build" >&2; exit 2 ;;
 esac

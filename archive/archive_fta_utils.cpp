@@ -7,7 +7,10 @@
 #include <cstring>
 #include <sstream>
 
-#include "archive/archive_structure.h"
+#include "archive/pim_archive.h"
+#include "archive/rar_archive.h"
+#include "archive/sap_archive.h"
+#include "archive/tar_archive.h"
 #include "archive/zip_archive.h"
 #include "common/byte_reader.h"
 #include "common/byte_utils.h"

@@ -24,6 +24,7 @@ constexpr uint64_t kDosHeaderLen = 64;
 constexpr uint64_t kPeOffsetAt = 60;
 constexpr uint64_t kCoffHeaderLen = 24;  // "PE\0\0" and the COFF file header
 constexpr uint64_t kSectionHeaderLen = 40;
+constexpr uint8_t kPeSignature[4] = {'P', 'E', 0, 0};
 constexpr uint64_t kResDirHeaderLen = 16;
 constexpr uint64_t kResEntryLen = 8;
 constexpr uint64_t kResDataEntryLen = 16;
@@ -96,7 +97,8 @@ void PEFileParser::close() {
   fileSize_ = 0;
 }
 
-bool PEFileParser::getSectionInformation(const std::string& name, SectionTable& out) const {
+bool PEFileParser::readHeaders(Headers& out) const {
+  out = Headers();
   if (file_ == nullptr || fileSize_ < kDosHeaderLen) return false;
   uint8_t dos[kDosHeaderLen] = {};
   if (!file_->readExact(0, dos, sizeof dos)) return false;
@@ -104,17 +106,26 @@ bool PEFileParser::getSectionInformation(const std::string& name, SectionTable& 
   if (!inBounds(fileSize_, peOffset, kCoffHeaderLen)) return false;
   uint8_t coff[kCoffHeaderLen] = {};
   if (!file_->readExact(peOffset, coff, sizeof coff)) return false;
+  out.peSignature = std::memcmp(coff, kPeSignature, sizeof kPeSignature) == 0;
   const uint64_t sectionCount = loadU16LE(coff + 6);
   const uint64_t sectionTable = peOffset + kCoffHeaderLen + loadU16LE(coff + 20);
   if (!inBounds(fileSize_, sectionTable, sectionCount * kSectionHeaderLen)) return false;
 
   std::vector<uint8_t> table = file_->read(sectionTable, static_cast<std::size_t>(sectionCount * kSectionHeaderLen));
-  for (uint64_t i = 0; (i + 1) * kSectionHeaderLen <= table.size(); ++i) {
-    const uint8_t* header = table.data() + i * kSectionHeaderLen;
-    // The name is NUL-terminated within its 8 bytes, or fills them.
-    const std::size_t nameLength = strnlen(reinterpret_cast<const char*>(header), 8);
-    if (name.size() == nameLength && std::memcmp(header, name.data(), nameLength) == 0) {
-      out = decodeSection(header);
+  if (table.size() != sectionCount * kSectionHeaderLen) return false;
+  out.sections.reserve(static_cast<std::size_t>(sectionCount));
+  for (uint64_t i = 0; i < sectionCount; ++i)
+    out.sections.push_back(decodeSection(table.data() + i * kSectionHeaderLen));
+  return true;
+}
+
+bool PEFileParser::getSectionInformation(const std::string& name, SectionTable& out) const {
+  Headers headers;
+  if (!readHeaders(headers)) return false;
+  for (const SectionTable& section : headers.sections) {
+    if (name.size() == strnlen(section.name, sizeof section.name) &&
+        std::memcmp(section.name, name.data(), name.size()) == 0) {
+      out = section;
       return true;
     }
   }

@@ -88,6 +88,16 @@ class PEFileParser {
   bool open(const InputFile& file, uint64_t fileSize);
   void close();
 
+  // The COFF header's verdict and the section table in file order.
+  struct Headers {
+    bool peSignature = false;  // "PE\0\0" at the offset the DOS header names
+    std::vector<SectionTable> sections;
+  };
+  // False when the DOS header, the COFF header or the section table does
+  // not lie wholly inside the file.
+  bool readHeaders(Headers& out) const;
+  // The section named exactly name (NUL-terminated within its 8 bytes, or
+  // filling them).
   bool getSectionInformation(const std::string& name, SectionTable& out) const;
   // Reads the tree breadth first. False on any position outside the file,
   // on a directory met twice (a loop), or past the walk's limits.

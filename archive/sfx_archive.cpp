@@ -8,19 +8,14 @@
 
 #include "archive/archive_fta_utils.h"
 #include "archive/pe_file_parser.h"
-#include "archive/zip_archive.h"
+#include "archive/rar_archive.h"
 #include "common/byte_reader.h"
+#include "common/zip_index.h"
 
 namespace kpl {
 
 namespace {
 
-constexpr uint64_t kPeOffsetAt = 60;
-constexpr uint64_t kCoffHeaderLen = 24;
-constexpr uint64_t kSectionHeaderLen = 40;
-constexpr uint8_t kPeSignature[4] = {'P', 'E', 0, 0};
-constexpr uint8_t kRar5Marker[8] = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x01, 0x00};
-constexpr uint8_t kRar4Marker[7] = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00};
 constexpr uint8_t k7zSignature[6] = {0x37, 0x7A, 0xBC, 0xAF, 0x27, 0x1C};
 // How far into the overlay the 7-Zip signature and the first ZIP local
 // header are looked for.
@@ -34,21 +29,13 @@ uint64_t sizeOf(const long long& fileSize) { return fileSize > 0 ? static_cast<u
 
 bool ArchiveFTAUtils::checkIsSfxArchive(const InputFile& file, const long long& fileSize) {
   const uint64_t size = sizeOf(fileSize);
-  uint8_t peOffsetBytes[4] = {};
-  if (!file.readExact(kPeOffsetAt, peOffsetBytes, 4)) return false;
-  const uint64_t peOffset = loadU32LE(peOffsetBytes);
-  uint8_t coff[kCoffHeaderLen] = {};
-  if (!inBounds(size, peOffset, kCoffHeaderLen) || !file.readExact(peOffset, coff, sizeof coff)) return false;
-  if (std::memcmp(coff, kPeSignature, 4) != 0) return false;
-
-  const uint64_t sectionCount = loadU16LE(coff + 6);
-  if (sectionCount == 0) return false;
-  const uint64_t lastSection = peOffset + kCoffHeaderLen + loadU16LE(coff + 20) + (sectionCount - 1) * kSectionHeaderLen;
-  uint8_t section[kSectionHeaderLen] = {};
-  if (!inBounds(size, lastSection, kSectionHeaderLen) || !file.readExact(lastSection, section, sizeof section))
+  PEFileParser::Headers headers;
+  if (!PEFileParser(file, size).readHeaders(headers) || !headers.peSignature || headers.sections.empty())
     return false;
-  // Pointer to raw data + size of raw data, 32-bit like the fields.
-  const uint32_t overlayStart = loadU32LE(section + 20) + loadU32LE(section + 16);
+  // The overlay starts where the last section's raw data ends; 32-bit like
+  // the fields.
+  const PEFileParser::SectionTable& last = headers.sections.back();
+  const uint32_t overlayStart = last.pointerToRawData + last.sizeOfRawData;
   if (overlayStart >= size) return false;
   return isWinRarSfx(file, overlayStart, fileSize) || is7zSfx(file, overlayStart, fileSize) ||
          isZipSfx(file, overlayStart, fileSize);
@@ -73,34 +60,32 @@ bool ArchiveFTAUtils::is7zSfx(const InputFile& file, uint32_t overlayStart, cons
 
 bool ArchiveFTAUtils::isZipSfx(const InputFile& file, uint32_t overlayStart, const long long& fileSize) {
   const uint64_t size = sizeOf(fileSize);
-  uint8_t end[4] = {};
-  if (size >= 22) file.readAt(size - 22, end, 4);
+  uint8_t endBytes[ZipEndRecord::kLength] = {};
+  if (size >= ZipEndRecord::kLength) file.readAt(size - ZipEndRecord::kLength, endBytes, sizeof endBytes);
 
-  if (std::memcmp(end, ZipArchive::endCentralDirSig, 4) != 0) {
+  if (!isZipSignature(endBytes, ZipEndRecord::kSignature)) {
     // An archive with a comment (or no end record at all): look for the
     // first local header near the overlay start instead.
     if (overlayStart >= size) return false;
     std::vector<uint8_t> bytes = file.read(overlayStart, kZipSearchPositions + 3);
     for (std::size_t i = 0; i < kZipSearchPositions; ++i) {
       if (i + 4 > bytes.size()) return false;
-      if (std::memcmp(bytes.data() + i, ZipArchive::localFileHeaderSig, 4) == 0) return true;
+      if (isZipSignature(bytes.data() + i, ZipLocalHeader::kSignature)) return true;
     }
     return false;
   }
 
   // No comment: follow the end record to the first central entry and its
   // local header, neither of which may lie in the executable part.
-  uint8_t cdOffsetBytes[4] = {};
-  if (!file.readExact(size - 6, cdOffsetBytes, 4)) return false;
-  const uint64_t cdOffset = loadU32LE(cdOffsetBytes);
-  if (cdOffset < overlayStart || !inBounds(size, cdOffset, ZipArchive::centralDirHeaderLen)) return false;
-  uint8_t central[ZipArchive::centralDirHeaderLen] = {};
+  const uint64_t cdOffset = ZipEndRecord::decode(endBytes).directoryOffset;
+  if (cdOffset < overlayStart || !inBounds(size, cdOffset, ZipCentralHeader::kLength)) return false;
+  uint8_t central[ZipCentralHeader::kLength] = {};
   if (!file.readExact(cdOffset, central, sizeof central)) return false;
-  if (std::memcmp(central, ZipArchive::centralDirHeaderSig, 4) != 0) return false;
-  const uint64_t localOffset = loadU32LE(central + 42);
+  if (!isZipSignature(central, ZipCentralHeader::kSignature)) return false;
+  const uint64_t localOffset = ZipCentralHeader::decode(central).localHeaderOffset;
   if (localOffset < overlayStart || !inBounds(size, localOffset, 4)) return false;
   uint8_t local[4] = {};
-  return file.readExact(localOffset, local, 4) && std::memcmp(local, ZipArchive::localFileHeaderSig, 4) == 0;
+  return file.readExact(localOffset, local, 4) && isZipSignature(local, ZipLocalHeader::kSignature);
 }
 
 bool ArchiveFTAUtils::checkPErsrc(const InputFile& file, const long long& fileSize) {

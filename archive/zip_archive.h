@@ -13,51 +13,6 @@ class InputFile;
 
 class ZipArchive {
  public:
-  static constexpr uint16_t localHeaderLen = 30;
-  static constexpr uint16_t centralDirHeaderLen = 46;
-  static constexpr uint8_t localFileHeaderSig[4] = {0x50, 0x4B, 0x03, 0x04};
-  static constexpr uint8_t centralDirHeaderSig[4] = {0x50, 0x4B, 0x01, 0x02};
-  static constexpr uint8_t endCentralDirSig[4] = {0x50, 0x4B, 0x05, 0x06};
-
-  // The fixed part of a local file header, decoded from its 30 bytes.
-  struct LocalFileHeader {
-    uint32_t signature = 0;
-    uint16_t versionNeeded = 0;
-    uint16_t flags = 0;
-    uint16_t compression = 0;
-    uint16_t modTime = 0;
-    uint16_t modDate = 0;
-    uint32_t crc32 = 0;
-    uint32_t compressedSize = 0;
-    uint32_t uncompressedSize = 0;
-    uint16_t fileNameLength = 0;
-    uint16_t extraFieldLength = 0;
-    // Decodes the 30 bytes at p (little-endian).
-    static LocalFileHeader decode(const uint8_t* p);
-  };
-
-  // The fixed part of a central directory file header, from its 46 bytes.
-  struct CentralDirFileHeader {
-    uint32_t signature = 0;
-    uint16_t versionMadeBy = 0;
-    uint16_t versionNeeded = 0;
-    uint16_t flags = 0;
-    uint16_t compression = 0;
-    uint16_t modTime = 0;
-    uint16_t modDate = 0;
-    uint32_t crc32 = 0;
-    uint32_t compressedSize = 0;
-    uint32_t uncompressedSize = 0;
-    uint16_t fileNameLength = 0;
-    uint16_t extraFieldLength = 0;
-    uint16_t fileCommentLength = 0;
-    uint16_t diskNumberStart = 0;
-    uint16_t internalAttributes = 0;
-    uint32_t externalAttributes = 0;
-    uint32_t localHeaderOffset = 0;
-    static CentralDirFileHeader decode(const uint8_t* p);
-  };
-
   // Position of the end-of-central-directory signature, searched backwards
   // over the last 65,557 bytes (largest comment plus the record), or -1.
   // The last occurrence wins, even one inside the comment.

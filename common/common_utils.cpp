@@ -220,4 +220,17 @@ bool CommonUtils::executeCommandAndGetOutputChar(const std::vector<std::string>&
   return runProgram(argv, out).started;
 }
 
+std::string CommonUtils::getValueOf(const std::string& key, const std::string& json) {
+  const std::size_t at = json.find("\"" + key + "\"");
+  if (at == std::string::npos) return std::string();
+  const std::size_t colon = json.find(':', at);
+  if (colon == std::string::npos) return std::string();
+  std::string value = json.substr(colon + 1);
+  const std::size_t cut = value.find(",\"");
+  if (cut != std::string::npos) value.erase(cut);
+  if (value.find('"') != std::string::npos) value = value.size() >= 2 ? value.substr(1, value.size() - 2) : "";
+  if (!value.empty() && value.back() == '}') value.pop_back();
+  return value;
+}
+
 }  // namespace kpl

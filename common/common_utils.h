@@ -59,6 +59,13 @@ class CommonUtils {
   static std::istream& safeGetline(std::istream& in, std::string& line,
                                    std::size_t maxLength = std::string::npos);
 
+  // The value of the first member named key in a result JSON, read back as
+  // written: the text after the key's ':' up to the next ',"' (or the end),
+  // without its enclosing quotes when it has any and without a closing '}'.
+  // Escapes stay as they are, and a value holding ',"' is cut there. Empty
+  // when the key is absent.
+  static std::string getValueOf(const std::string& key, const std::string& json);
+
   // Removes every space character (0x20); tabs and other blanks stay.
   static void removeSpace(std::string& text);
 

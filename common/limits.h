@@ -110,17 +110,9 @@ inline constexpr uint64_t kPeResourceMaxNameUnits = 1u << 20;
 // under 400,000 of them; a larger file of that layout is not a CD image.
 inline constexpr uint64_t kRawCdMaxSectors = 2000000;
 
-}  // namespace kpl::limits
-
-namespace kpl::limits {
-
 // ---- libmagic mapping table ---------------------------------------------
 // Longest subject handed to the mapping table's patterns (see regexp_table).
 inline constexpr std::size_t kMaxMappingSubjectBytes = 4096;
-
-}  // namespace kpl::limits
-
-namespace kpl::limits {
 
 // ---- Signature library ------------------------------------------------------
 // Most results of one analysis the scan reads back.
@@ -148,9 +140,27 @@ inline constexpr std::size_t kMaxTagDocumentBytes = 16u * 1024u * 1024u;
 // document, before any of it is held whole.
 inline constexpr std::size_t kTagDocumentLeadChunk = 4096;
 
-}  // namespace kpl::limits
-
-namespace kpl::limits {
+// ---- Text formats -----------------------------------------------------------
+// Block in which the text probes read a file front to back; it is the only
+// part of a text file they hold, whatever the file's size.
+inline constexpr std::size_t kTextReadBlockBytes = 64u * 1024u;
+// Bytes of a message header read before it is judged on the fields read so
+// far, as at the line limit. A header line is at most 998 bytes by the
+// message format, so this covers several thousand maximal lines; real
+// headers are a few KiB, and 30 concurrent scans stay well under 300 MiB.
+inline constexpr std::size_t kMimeMaxHeaderBytes = 8u * 1024u * 1024u;
+// Characters of a calendar token kept for the rules. They compare tokens
+// with words of at most six letters; only component names on the stack of
+// open components must be kept whole.
+inline constexpr std::size_t kCalendarTokenKeepBytes = 256;
+// Bytes of component names open at once. Real calendars nest three deep
+// (calendar, event, alarm); a deeper or longer-named nesting is not taken
+// as a calendar instead of being held in memory.
+inline constexpr std::size_t kCalendarMaxOpenComponentBytes = 64u * 1024u;
+// Characters of a tag name kept by the classifying tag scan. Every name it
+// compares is shorter; longer names are judged by their length and by a
+// second pass over their bytes for the declaration markers.
+inline constexpr std::size_t kTagNameKeepBytes = 64;
 
 // ---- PDF -----------------------------------------------------------------
 // The Illustrator marker search reads the whole file; it does so in chunks

@@ -8,29 +8,55 @@
 namespace kpl {
 namespace {
 
-constexpr uint8_t kLocalSig[4] = {0x50, 0x4B, 0x03, 0x04};
-constexpr uint8_t kCentralSig[4] = {0x50, 0x4B, 0x01, 0x02};
-constexpr uint8_t kEndSig[4] = {0x50, 0x4B, 0x05, 0x06};
-constexpr uint64_t kLocalHeaderLen = 30;
-constexpr uint64_t kCentralHeaderLen = 46;
-constexpr uint64_t kEndRecordLen = 22;
 constexpr uint64_t kMaxCommentLen = 65535;
 
-bool isSig(const uint8_t* p, const uint8_t (&sig)[4]) { return std::memcmp(p, sig, 4) == 0; }
+// p points at "version needed to extract".
+void decodeSharedFields(const uint8_t* p, ZipHeaderFields& h) {
+  h.flags = loadU16LE(p + 2);
+  h.compression = loadU16LE(p + 4);
+  h.compressedSize = loadU32LE(p + 14);
+  h.uncompressedSize = loadU32LE(p + 18);
+  h.nameLength = loadU16LE(p + 22);
+  h.extraLength = loadU16LE(p + 24);
+}
 
 }  // namespace
 
+ZipLocalHeader ZipLocalHeader::decode(const uint8_t* p) {
+  ZipLocalHeader h;
+  decodeSharedFields(p + 4, h);
+  return h;
+}
+
+ZipCentralHeader ZipCentralHeader::decode(const uint8_t* p) {
+  ZipCentralHeader h;
+  decodeSharedFields(p + 6, h);
+  h.commentLength = loadU16LE(p + 32);
+  h.localHeaderOffset = loadU32LE(p + 42);
+  return h;
+}
+
+ZipEndRecord ZipEndRecord::decode(const uint8_t* p) {
+  ZipEndRecord r;
+  r.entryCount = loadU16LE(p + 10);
+  r.directoryOffset = loadU32LE(p + 16);
+  return r;
+}
+
+bool isZipSignature(const uint8_t* p, const uint8_t (&sig)[4]) { return std::memcmp(p, sig, 4) == 0; }
+
 int64_t findZipEndRecordFromBottom(const InputFile& file) {
   const uint64_t fileSize = file.size();
-  const uint64_t window = kMaxCommentLen + kEndRecordLen;
+  const uint64_t recordLen = ZipEndRecord::kLength;
+  const uint64_t window = kMaxCommentLen + recordLen;
   const uint64_t start = fileSize > window ? fileSize - window : 0;
-  const uint64_t last = fileSize > kEndRecordLen ? fileSize - kEndRecordLen : 0;
+  const uint64_t last = fileSize > recordLen ? fileSize - recordLen : 0;
   // last - start + 4 <= 65,539; a file shorter than the record is searched
   // over its first 4 bytes only. Bytes that do not arrive stay zero.
-  std::vector<uint8_t> buffer(window - kEndRecordLen + 5, 0);
+  std::vector<uint8_t> buffer(window - recordLen + 5, 0);
   file.readAt(start, buffer.data(), static_cast<std::size_t>(last - start + 4));
   for (uint64_t i = last - start + 1; i-- > 0;)
-    if (isSig(buffer.data() + i, kEndSig)) return static_cast<int64_t>(start + i);
+    if (isZipSignature(buffer.data() + i, ZipEndRecord::kSignature)) return static_cast<int64_t>(start + i);
   return -1;
 }
 
@@ -38,16 +64,16 @@ int64_t findZipEndRecordFromTop(const InputFile& file) {
   const uint64_t fileSize = file.size();
   uint64_t pos = 0;
   for (uint32_t records = 0; pos < fileSize && records < limits::kZipTopWalkMaxRecords; ++records) {
-    uint8_t head[kCentralHeaderLen] = {};
+    uint8_t head[ZipCentralHeader::kLength] = {};
     file.readAt(pos, head, sizeof head);
     // Every advance is at least the fixed header's length, so the walk only
     // moves forward.
-    if (isSig(head, kLocalSig)) {
-      pos += kLocalHeaderLen + loadU16LE(head + 26) + loadU16LE(head + 28) + loadU32LE(head + 18);
-    } else if (isSig(head, kCentralSig)) {
-      pos += kCentralHeaderLen + loadU16LE(head + 28) + loadU16LE(head + 30) + loadU16LE(head + 32);
+    if (isZipSignature(head, ZipLocalHeader::kSignature)) {
+      pos += ZipLocalHeader::decode(head).recordLength();
+    } else if (isZipSignature(head, ZipCentralHeader::kSignature)) {
+      pos += ZipCentralHeader::decode(head).recordLength();
     } else {
-      return isSig(head, kEndSig) ? static_cast<int64_t>(pos) : -1;
+      return isZipSignature(head, ZipEndRecord::kSignature) ? static_cast<int64_t>(pos) : -1;
     }
   }
   return -1;
@@ -60,12 +86,12 @@ ZipIndex ZipIndex::build(const InputFile& file) {
   index.endRecord_ = end;
   if (end < 0) return index;
 
-  uint8_t endRecord[kEndRecordLen] = {};
-  file.readAt(static_cast<uint64_t>(end), endRecord, sizeof endRecord);
-  const uint16_t entryCount = loadU16LE(endRecord + 10);
+  uint8_t endBytes[ZipEndRecord::kLength] = {};
+  file.readAt(static_cast<uint64_t>(end), endBytes, sizeof endBytes);
+  const ZipEndRecord endRecord = ZipEndRecord::decode(endBytes);
   // 32-bit like the format's own positions (and wrapping like them): a
   // directory beyond 4 GiB needs ZIP64, which is not read.
-  uint32_t pos = loadU32LE(endRecord + 16);
+  uint32_t pos = endRecord.directoryOffset;
 
   struct Pending {
     ZipEntry entry;
@@ -73,25 +99,26 @@ ZipIndex ZipIndex::build(const InputFile& file) {
     std::size_t nameLen;
   };
   std::vector<Pending> pending;
-  for (uint32_t seen = 0; pos < static_cast<uint64_t>(end) && seen < entryCount; ++seen) {
-    uint8_t head[kCentralHeaderLen] = {};
+  for (uint32_t seen = 0; pos < static_cast<uint64_t>(end) && seen < endRecord.entryCount; ++seen) {
+    uint8_t head[ZipCentralHeader::kLength] = {};
     file.readAt(pos, head, sizeof head);
-    if (!isSig(head, kCentralSig)) break;
-    const uint16_t nameLen = loadU16LE(head + 28);
+    if (!isZipSignature(head, ZipCentralHeader::kSignature)) break;
+    const ZipCentralHeader header = ZipCentralHeader::decode(head);
+    const uint16_t nameLen = header.nameLength;
     if (nameLen == 0) break;
     if (nameLen > limits::kZipIndexMaxNameBytes - index.names_.size()) {
       index.truncatedByLimit_ = true;
       break;
     }
-    const uint32_t namePos = pos + static_cast<uint32_t>(kCentralHeaderLen);
-    pos = namePos + nameLen + loadU16LE(head + 30) + loadU16LE(head + 32);
+    const uint32_t namePos = pos + static_cast<uint32_t>(ZipCentralHeader::kLength);
+    pos = namePos + nameLen + header.extraLength + header.commentLength;
 
     Pending p;
-    p.entry.flags = loadU16LE(head + 8);
-    p.entry.compression = loadU16LE(head + 10);
-    p.entry.compressedSize = loadU32LE(head + 20);
-    p.entry.uncompressedSize = loadU32LE(head + 24);
-    p.entry.localHeaderOffset = loadU32LE(head + 42);
+    p.entry.flags = header.flags;
+    p.entry.compression = header.compression;
+    p.entry.compressedSize = header.compressedSize;
+    p.entry.uncompressedSize = header.uncompressedSize;
+    p.entry.localHeaderOffset = header.localHeaderOffset;
     p.nameAt = index.names_.size();
     p.nameLen = nameLen;
     // A short read leaves zeros, as a truncated directory should.

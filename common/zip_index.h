@@ -24,6 +24,49 @@ namespace kpl {
 
 class InputFile;
 
+// The fixed parts of the three records this engine reads, decoded from
+// their little-endian bytes. Every ZIP reader here decodes them through
+// these, so an offset is written down once.
+// The fields both headers share, laid out alike from "version needed to
+// extract" on (the central header has "version made by" before it).
+struct ZipHeaderFields {
+  uint16_t flags = 0;
+  uint16_t compression = 0;
+  uint32_t compressedSize = 0;
+  uint32_t uncompressedSize = 0;
+  uint16_t nameLength = 0;
+  uint16_t extraLength = 0;
+};
+
+struct ZipLocalHeader : ZipHeaderFields {
+  static constexpr uint8_t kSignature[4] = {0x50, 0x4B, 0x03, 0x04};
+  static constexpr uint64_t kLength = 30;
+  static ZipLocalHeader decode(const uint8_t* p);  // the kLength bytes at p
+  // The header with its name, extra field and stored data.
+  uint64_t recordLength() const { return kLength + nameLength + extraLength + compressedSize; }
+};
+
+struct ZipCentralHeader : ZipHeaderFields {
+  static constexpr uint8_t kSignature[4] = {0x50, 0x4B, 0x01, 0x02};
+  static constexpr uint64_t kLength = 46;
+  uint16_t commentLength = 0;
+  uint32_t localHeaderOffset = 0;
+  static ZipCentralHeader decode(const uint8_t* p);  // the kLength bytes at p
+  // The header with its name, extra field and comment.
+  uint64_t recordLength() const { return kLength + nameLength + extraLength + commentLength; }
+};
+
+struct ZipEndRecord {
+  static constexpr uint8_t kSignature[4] = {0x50, 0x4B, 0x05, 0x06};
+  static constexpr uint64_t kLength = 22;
+  uint16_t entryCount = 0;  // on this disk, the one a lookup trusts
+  uint32_t directoryOffset = 0;
+  static ZipEndRecord decode(const uint8_t* p);  // the kLength bytes at p
+};
+
+// Whether the four bytes at p are the signature sig.
+bool isZipSignature(const uint8_t* p, const uint8_t (&sig)[4]);
+
 struct ZipEntry {
   std::string_view name;       // bytes as stored: case-sensitive, no path normalisation
   uint16_t flags = 0;          // general-purpose bit flag; bit 0 = encrypted

@@ -20,6 +20,7 @@
 #include "config/string_util.h"
 #include "detect/file_type_groups.h"
 #include "engine/engine_state.h"
+#include "engine/file_type_entry.h"
 #include "engine/scan.h"
 #include "engine/string_store.h"
 
@@ -66,6 +67,10 @@ int scan(const char* path, unsigned int* status, const char** resultJson) {
   int rc = guarded([&] { return kpl::scanFile(path, status, resultJson); });
   if (rc != 0 && resultJson) *resultJson = nullptr;
   return rc;
+}
+
+int kplFileType(const char* path, const char* extension, const char** resultJson) {
+  return guarded([&] { return kpl::fileTypeOf(path, extension, resultJson); });
 }
 
 // ---- Identification answers ---------------------------------------------

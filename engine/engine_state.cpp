@@ -4,6 +4,7 @@
 
 #include "archive/archive_fta_utils.h"
 #include "common/common_utils.h"
+#include "detect/extension_rules.h"
 #include "detect/fallback_signatures.h"
 #include "detect/file_type_groups.h"
 #include "detect/regexp_table.h"
@@ -17,28 +18,11 @@ pthread_mutex_t m_scanLock[kSlotCount];
 trid trd[kSlotCount];
 std::atomic<int> CURRENT_THREAD_INDEX{0};
 
-std::map<std::string, std::string> listAlterExtensions;
-std::vector<std::string> listTypeIdwithNoExtensions;
-std::map<std::string, std::vector<std::string>> listTypeIdAlterByExtension;
-
 namespace {
 
 constexpr const char* kMagicDatabase = "database/magic/magic.mgc";
 constexpr int kDescriptionFlags = MAGIC_RAW | MAGIC_ERROR;
 constexpr int kMimeFlags = MAGIC_MIME_TYPE | MAGIC_RAW | MAGIC_ERROR;
-
-void fillExtensionRules() {
-  listAlterExtensions.emplace("HTM", "HTML");
-  for (const char* id : {"DOC-ENCRYPTED", "DOT-ENCRYPTED", "XLS-ENCRYPTED", "XLT-ENCRYPTED", "PPT-ENCRYPTED",
-                         "PPS-ENCRYPTED", "POT-ENCRYPTED", "MSO-ENCRYPTED", "VSD-ENCRYPTED", "VSS-ENCRYPTED",
-                         "VST-ENCRYPTED", "JTD-ENCRYPTED", "PDF-ENCRYPTED", "ZIP-ENCRYPTED"})
-    listTypeIdwithNoExtensions.emplace_back(id);
-  listTypeIdAlterByExtension.emplace("PPT", std::vector<std::string>{"PPT", "POT", "PPS"});
-  listTypeIdAlterByExtension.emplace("PPT-ENCRYPTED", std::vector<std::string>{"PPT", "POT", "PPS"});
-  listTypeIdAlterByExtension.emplace("MHT", std::vector<std::string>{"MHT", "MHTML", "EML"});
-  listTypeIdAlterByExtension.emplace("VSD", std::vector<std::string>{"VSD", "VSS", "VST"});
-  listTypeIdAlterByExtension.emplace("VDX", std::vector<std::string>{"VDX", "VSX", "VTX"});
-}
 
 }  // namespace
 
@@ -81,7 +65,7 @@ int initEngine() {
   initFallBackSignatures();
 
   CURRENT_THREAD_INDEX.store(0);
-  fillExtensionRules();
+  initExtensionRules();
   AutoCADUtil::init();
   // The archive tables come last, after the AutoCAD tables.
   ArchiveFTAUtils::init();

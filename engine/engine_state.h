@@ -24,10 +24,9 @@ extern pthread_mutex_t m_scanLock[kSlotCount];
 extern trid trd[kSlotCount];
 extern std::atomic<int> CURRENT_THREAD_INDEX;
 
-// Extension rules read by the file-type entry point.
-extern std::map<std::string, std::string> listAlterExtensions;
-extern std::vector<std::string> listTypeIdwithNoExtensions;
-extern std::map<std::string, std::vector<std::string>> listTypeIdAlterByExtension;
+// The signature library's extensions of Office Open XML packages
+// (signature_rewrite_table.cpp).
+extern const std::vector<std::string> officeOpenXmlExtensions;
 
 // The slot for the next scan: 0, 1, ..., 29, 0, ... also under racing calls.
 int getThreadIndex();

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -32,11 +33,8 @@ class SlotLock {
 // Extensions of Office Open XML packages: a package that reached libmagic
 // was not recognised as one, so the table must see it as the ZIP it is.
 bool isOfficeOpenXmlExtension(const std::string& ext) {
-  static const char* const kExtensions[] = {"DOCX", "DOCM", "DOTX", "DOTM", "PPTX", "PPTM",
-                                            "PPSX", "XLSX", "XLAM", "XLSM", "XLSB"};
-  for (const char* e : kExtensions)
-    if (ext == e) return true;
-  return false;
+  return std::find(officeOpenXmlExtensions.begin(), officeOpenXmlExtensions.end(), ext) !=
+         officeOpenXmlExtensions.end();
 }
 
 // Reads a text the signature library wrote, never past the buffer.

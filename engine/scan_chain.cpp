@@ -5,6 +5,7 @@
 #include "detect/rtf_tnef_probe.h"
 #include "media/media_chain_steps.h"
 #include "office/ole_chain_step.h"
+#include "text/text_chain_steps.h"
 
 namespace kpl {
 
@@ -31,7 +32,7 @@ const std::vector<ChainStep>& scanChain() {
     { 12, "AMR",                     &chainStepAmr },
     { 13, "Atari executable",        &chainStepAtari },
     { 14, "PST",                     &chainStepPst },
-    { 15, "text",                    nullptr },
+    { 15, "text",                    &chainStepText },
     { 16, "TNEF",                    &chainStepTnef },
     { 17, "AutoCAD",                 &chainStepAutoCad },
     { 18, "WAV",                     &chainStepWav },

@@ -2,9 +2,10 @@
 // the file and over memory, every correction it leads to, and the ignore
 // marker.
 #include <cstdint>
+#include <vector>
 
 #include "archive/archive_fta_utils.h"
-#include "fuzz_temp_file.h"
+#include "common/byte_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const bool initialised = [] {
@@ -14,9 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   (void)initialised;
   const unsigned long bufferSize = size;
   kpl::ArchiveFTAUtils::checkArchiveSignBytes(data, bufferSize);
-  kpl::fuzz::TempInput input(data, size);
-  if (!input.ok()) return 0;
-  kpl::ArchiveFTAUtils::isArchive(input.path(), size);
-  kpl::ArchiveFTAUtils::ignoreDetectionFiletype(input.path(), size);
+  const kpl::InputFile file = kpl::InputFile::fromBytes(std::vector<uint8_t>(data, data + size));
+  kpl::ArchiveFTAUtils::isArchive(file, bufferSize);
+  kpl::ArchiveFTAUtils::ignoreDetectionFiletype(file, bufferSize);
   return 0;
 }

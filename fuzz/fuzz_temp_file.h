@@ -1,4 +1,6 @@
-// The fuzz input as a file: the archive probes read files, not buffers.
+// The fuzz input as a file, for the targets whose entry point takes a path
+// (the scan export, the signature library, the settings file reader); every
+// other target reads the input from memory.
 #pragma once
 
 #include <unistd.h>

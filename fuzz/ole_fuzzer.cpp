@@ -2,15 +2,15 @@
 // probe and the legacy encryption checks together.
 #include <cstdint>
 #include <string>
+#include <vector>
 
-#include "fuzz_temp_file.h"
+#include "common/byte_reader.h"
 #include "office/ole_classifier.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  kpl::fuzz::TempInput input(data, size);
-  if (!input.ok()) return 0;
+  const kpl::InputFile file = kpl::InputFile::fromBytes(std::vector<uint8_t>(data, data + size));
   std::string typeId, mime, extensions, description;
   bool encrypted = false;
-  kpl::OLEFTAUtil::isOLEFileType(input.path(), size, typeId, mime, extensions, description, encrypted);
+  kpl::OLEFTAUtil::isOLEFileType(file, typeId, mime, extensions, description, encrypted);
   return 0;
 }

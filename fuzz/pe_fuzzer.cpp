@@ -1,17 +1,14 @@
 // PE images: the section lookup, the resource tree walk and the
 // self-extractor checks, on arbitrary bytes.
 #include <cstdint>
+#include <vector>
 
 #include "archive/archive_fta_utils.h"
 #include "archive/pe_file_parser.h"
 #include "common/byte_reader.h"
-#include "fuzz_temp_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  kpl::fuzz::TempInput input(data, size);
-  if (!input.ok()) return 0;
-  kpl::InputFile file(input.path());
-  if (!file.isOpen()) return 0;
+  const kpl::InputFile file = kpl::InputFile::fromBytes(std::vector<uint8_t>(data, data + size));
   const long long fileSize = static_cast<long long>(file.size());
   kpl::PEFileParser parser(file, file.size());
   kpl::PEFileParser::SectionTable section;

@@ -1,16 +1,13 @@
 // The RAR 4 and RAR 5 main header and RAR 5 variable-length integers, on
 // arbitrary bytes.
 #include <cstdint>
+#include <vector>
 
-#include "archive/archive_structure.h"
+#include "archive/rar_archive.h"
 #include "common/byte_reader.h"
-#include "fuzz_temp_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  kpl::fuzz::TempInput input(data, size);
-  if (!input.ok()) return 0;
-  kpl::InputFile file(input.path());
-  if (!file.isOpen()) return 0;
+  const kpl::InputFile file = kpl::InputFile::fromBytes(std::vector<uint8_t>(data, data + size));
   bool volume = false;
   kpl::RARHeaderParser(&file).parseRARHeader(volume);
   kpl::VInt v;

@@ -1,17 +1,16 @@
 // The small structure probes: tar headers, SAP and PIM archives, and the
 // split-piece probes, on arbitrary bytes.
 #include <cstdint>
+#include <vector>
 
 #include "archive/archive_fta_utils.h"
-#include "archive/archive_structure.h"
+#include "archive/pim_archive.h"
+#include "archive/sap_archive.h"
+#include "archive/tar_archive.h"
 #include "common/byte_reader.h"
-#include "fuzz_temp_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  kpl::fuzz::TempInput input(data, size);
-  if (!input.ok()) return 0;
-  kpl::InputFile file(input.path());
-  if (!file.isOpen()) return 0;
+  const kpl::InputFile file = kpl::InputFile::fromBytes(std::vector<uint8_t>(data, data + size));
   const unsigned long fileSize = static_cast<unsigned long>(file.size());
   kpl::TarArchive().isTAR(file, fileSize);
   kpl::SARArchive().isSAR(file, fileSize);

@@ -72,6 +72,19 @@ KPL_API int getThreadIndex(void);
    Returns 1 with *resultJson NULL when the file cannot be read or named. */
 KPL_API int scan(const char* path, unsigned int* status, const char** resultJson);
 
+/* Identifies one file as scan does, then refines the answer with the
+   file's extension as the host knows it (without the dot, any case, "" when
+   it has none): split-archive volumes ("SPLIT_ARC"), kinds that only the
+   extension tells apart (a PowerPoint show or template, Visio siblings,
+   MHTML against e-mail), text and XML extensions. The answer carries
+   "type_ids", every identifier the file may also be, e.g.
+   {"typeID":"CSV",...,"encrypted":false,"type_ids":["TXT","CSV"]}
+   Returns scan's failure (1) unchanged with *resultJson untouched; returns
+   0 with *resultJson set to the answer (give it back with freeString), or
+   untouched when scan's answer had no type. A NULL extension is read as "";
+   with a NULL resultJson nothing is registered. */
+KPL_API int kplFileType(const char* path, const char* extension, const char** resultJson);
+
 /* ---- Identification answers -------------------------------------------- */
 
 KPL_API int getInterfaceVersion(unsigned int* version);

@@ -10,6 +10,7 @@
 #include "common/common_utils.h"
 #include "common/limits.h"
 #include "detect/file_type_catalogue.h"
+#include "media/autocad_table.h"
 
 namespace kpl {
 
@@ -32,23 +33,6 @@ constexpr std::size_t kDwfVersionSize = 5;
 bool startsWith(const char* bytes, std::size_t size, const std::string& pattern) {
   return !pattern.empty() && pattern.size() <= size && std::memcmp(bytes, pattern.data(), pattern.size()) == 0;
 }
-
-// clang-format off
-struct DwgVersion {
-  const char* text;
-  std::size_t compared;
-  AutoCADTypes type;
-};
-// The oldest releases wrote a 5-character version string.
-const DwgVersion kDwgVersions[] = {
-  {"MC0.0",  5, DWG_R1_1},   {"AC1.2",  5, DWG_R1_2},   {"AC1.4",  5, DWG_R1_4},
-  {"AC1.50", 6, DWG_R2_0},   {"AC2.10", 6, DWG_R2_10},  {"AC1002", 6, DWG_R2_5},
-  {"AC1003", 6, DWG_R2_6},   {"AC1004", 6, DWG_R9},     {"AC1006", 6, DWG_R10},
-  {"AC1009", 6, DWG_R11_12}, {"AC1012", 6, DWG_R13},    {"AC1014", 6, DWG_R14},
-  {"AC1015", 6, DWG_2000},   {"AC1018", 6, DWG_2004},   {"AC1021", 6, DWG_2007},
-  {"AC1024", 6, DWG_2010},   {"AC1027", 6, DWG_2013},   {"AC1032", 6, DWG_2018},
-};
-// clang-format on
 
 // A read-only stream over an InputFile, for the line reader. It ends at
 // `limit` bytes whatever the file holds.
@@ -180,7 +164,7 @@ void AutoCADUtil::init() {
 }
 
 AutoCADTypes AutoCADUtil::determineDWG(const char* first6) {
-  for (const DwgVersion& v : kDwgVersions)
+  for (const DwgVersionRow& v : dwgVersionTable())
     if (std::memcmp(first6, v.text, v.compared) == 0) return v.type;
   return AUTOCAD_NONE;
 }
@@ -239,43 +223,17 @@ AutoCADTypes AutoCADUtil::determineAutoCADType(const InputFile& file, unsigned l
 void AutoCADUtil::adjustAutoCADTypes(AutoCADTypes type, AutoCADExts kind, std::string& typeId, std::string& mime,
                                      std::string& extensions, std::string& description) {
   if (type == AUTOCAD_NONE) return;
-  const std::map<uint8_t, std::string>* versions = nullptr;
-  const char* fallback = nullptr;
-  switch (kind) {
-    case AUTOCAD_EXT_DWG:
-      typeId = "DWG";
-      mime = "image/vnd.dwg";
-      extensions = "dwg";
-      versions = &DWGVersionDescription;
-      fallback = "AutoCAD Drawing";
-      break;
-    case AUTOCAD_EXT_DXF:
-      typeId = "DXF";
-      mime = "image/vnd.dxf";
-      extensions = "dxf";
-      versions = &DXFVersionDescription;
-      fallback = "AutoCAD Drawing eXchange Format";
-      break;
-    case AUTOCAD_EXT_DWF:
-      typeId = "DWF";
-      mime = "image/vnd.dwf";
-      extensions = "dwf";
-      versions = &DWFVersionDescription;
-      fallback = "AutoCAD Design Web Format";
-      break;
-    case AUTOCAD_EXT_FAS:
-      typeId = "FAS";
-      mime = "image/vnd.fas";
-      extensions = "fas";
-      fallback = "AutoCAD Fast-load AutoLISP";
-      break;
-    default:
-      return;
-  }
-  description = fallback;
-  if (versions != nullptr) {
-    const auto it = versions->find(type);
-    if (it != versions->end()) description = it->second;
+  for (const AutoCADKindRow& row : autoCadKindTable()) {
+    if (row.kind != kind) continue;
+    typeId = row.typeId;
+    mime = row.mime;
+    extensions = row.extensions;
+    description = row.fallback;
+    if (row.versions != nullptr) {
+      const auto it = row.versions->find(type);
+      if (it != row.versions->end()) description = it->second;
+    }
+    return;
   }
 }
 

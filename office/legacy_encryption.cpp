@@ -121,7 +121,7 @@ bool Excel2003::getDataFromRecord(const Record& record, unsigned char* out, std:
   return true;
 }
 
-int Excel2003::parseBIFFRecord(CFStream& stream, int offset, Record& record) {
+int Excel2003::parseBIFFRecord(CFStream& stream, int streamSize, int offset, Record& record) {
   record = Record();
   const std::vector<uint8_t> head = stream.read(offset, 4);
   if (head.size() < 4) return -1;
@@ -131,41 +131,37 @@ int Excel2003::parseBIFFRecord(CFStream& stream, int offset, Record& record) {
   record.type = type;
   record.size = size;
   if (size == 0 || type == EOF_RECORD || size > kMaxBiffRecordData) return size;
-  if (type == BOF_RECORD || type == FILEPASS_RECORD) record.data = stream.read(offset + 4, size);
+  if (type == BOF_RECORD || type == FILEPASS_RECORD) {
+    const int dataAt = offset + 4;
+    const int present = streamSize > dataAt ? std::min<int>(size, streamSize - dataAt) : 0;
+    record.data = stream.read(dataAt, present);
+  }
   return size;
 }
 
-int Excel2003::searchStreamForRecord(CFStream stream, int streamSize, RecordType type, Record& record) {
-  const uint16_t stop = type == FILEPASS_RECORD ? WINDOW1_RECORD : EOF_RECORD;
-  int64_t offset = 0;
-  for (std::size_t walked = 0; offset < streamSize && walked < limits::kMaxBiffRecordWalk; ++walked) {
-    const int size = parseBIFFRecord(stream, static_cast<int>(offset), record);
+int Excel2003::findRecord(CFStream& stream, int streamSize, const RecordWalk& walk, RecordType type, Record& record) {
+  constexpr uint64_t kHeaderLen = 4;
+  if (streamSize < 0 || walk.startOffset < 0) return 2;
+  const auto end = static_cast<uint64_t>(streamSize);
+  uint64_t offset = static_cast<uint64_t>(walk.startOffset);
+  for (std::size_t walked = 0; walked < walk.maxRecords && inBounds(end, offset, kHeaderLen); ++walked) {
+    const int size = parseBIFFRecord(stream, streamSize, static_cast<int>(offset), record);
     if (size < 0 || size > kMaxBiffRecordData) return 1;
-    if (record.type == stop) return 2;
+    if (walk.stopType != 0 && record.type == walk.stopType) return 2;
     if (record.type == type) {
       record.offset = static_cast<int32_t>(offset);
       return 0;
     }
     record.data.clear();
-    offset += size + 4;
+    offset += kHeaderLen + static_cast<uint64_t>(size);
   }
   return 2;
 }
 
-int Excel2003::searchStreamForRecordByOffset(CFStream stream, int streamSize, int startOffset, int maxRecords,
-                                             RecordType type, Record& record) {
-  int64_t offset = startOffset;
-  for (int walked = 0; walked < maxRecords && offset <= streamSize; ++walked) {
-    const int size = parseBIFFRecord(stream, static_cast<int>(offset), record);
-    if (size < 0 || size > kMaxBiffRecordData) return 1;
-    if (record.type == type) {
-      record.offset = static_cast<int32_t>(offset);
-      return 0;
-    }
-    record.data.clear();
-    offset += size + 4;
-  }
-  return 2;
+int Excel2003::searchStreamForRecord(CFStream stream, int streamSize, RecordType type, Record& record) {
+  RecordWalk walk;
+  walk.stopType = type == FILEPASS_RECORD ? WINDOW1_RECORD : EOF_RECORD;
+  return findRecord(stream, streamSize, walk, type, record);
 }
 
 int Excel2003::parseBOF(const Record& record, short& substreamType) {

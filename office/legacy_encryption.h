@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "common/limits.h"
 #include "office/compound_file.h"
 
 namespace kpl {
@@ -77,14 +78,26 @@ class Excel2003 {
   static constexpr std::array<unsigned char, 30> documentedDefaultPass = utf16leBytes("VelvetSweatshop");
 
   // The record size, or -1 for an unreadable header, a size of 0x8000 or
-  // more, or type 0.
-  static int parseBIFFRecord(CFStream& stream, int offset, Record& record);
-  // 0 found, 1 broken record, 2 not found. A FilePass search stops at the
-  // first Window1, any other search at EOF.
+  // more, or type 0. The data of a BOF or FilePass record is loaded as far
+  // as it lies within streamSize.
+  static int parseBIFFRecord(CFStream& stream, int streamSize, int offset, Record& record);
+
+  // Where a record search starts, how many records it reads at most, and the
+  // record type that ends it unfound (0: none; no record has type 0).
+  struct RecordWalk {
+    int startOffset = 0;
+    std::size_t maxRecords = limits::kMaxBiffRecordWalk;
+    uint16_t stopType = 0;
+  };
+  // The one record walker: 0 found, 1 broken record, 2 not found. A record
+  // is read while its 4-byte header lies wholly within streamSize (a header
+  // ending exactly at the end is complete); a record whose data runs past
+  // the end is found with the data that is there (shorter than its size),
+  // and nothing follows it.
+  static int findRecord(CFStream& stream, int streamSize, const RecordWalk& walk, RecordType type, Record& record);
+  // The whole stream: a FilePass search stops at the first Window1, any
+  // other search at EOF.
   static int searchStreamForRecord(CFStream stream, int streamSize, RecordType type, Record& record);
-  // At most maxRecords records from startOffset, without a stop record.
-  static int searchStreamForRecordByOffset(CFStream stream, int streamSize, int startOffset, int maxRecords,
-                                           RecordType type, Record& record);
   // 0 for a BIFF8 BOF (its substream type handed out), else 1.
   static int parseBOF(const Record& record, short& substreamType);
   // The FilePass decision: 0 decided, 1 not a FilePass record or an

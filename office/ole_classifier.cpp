@@ -163,8 +163,10 @@ unsigned int OLEFTAUtil::isXLS(CFStorage& root, bool& encrypted) {
 
   Excel2003::Record record;
   const int afterBof = bof.offset + bof.size + 4;
-  if (Excel2003::searchStreamForRecordByOffset(book, size, afterBof, kTemplateSearchRecords,
-                                               Excel2003::TEMPLATE_RECORD, record) == 0)
+  Excel2003::RecordWalk nextRecords;
+  nextRecords.startOffset = afterBof;
+  nextRecords.maxRecords = kTemplateSearchRecords;
+  if (Excel2003::findRecord(book, size, nextRecords, Excel2003::TEMPLATE_RECORD, record) == 0)
     code = OLE_XLT;
   // BIFF5 and older workbooks were only ever obfuscated with schemes this
   // engine does not judge; only BIFF8 (parseBOF) reaches this point.

@@ -36,6 +36,7 @@ struct Engine {
   decltype(&::init) init = nullptr;
   decltype(&::deinit) deinit = nullptr;
   decltype(&::scan) scan = nullptr;
+  decltype(&::kplFileType) kplFileType = nullptr;  // null for an engine without the entry point
   decltype(&::getInterfaceVersion) getInterfaceVersion = nullptr;
   decltype(&::getEngineType) getEngineType = nullptr;
   decltype(&::getProductName) getProductName = nullptr;
@@ -62,6 +63,7 @@ struct Engine {
       std::fprintf(stderr, "kpl-filetype: cannot load %s: %s\n", path.c_str(), ::dlerror());
       return false;
     }
+    kplFileType = reinterpret_cast<decltype(kplFileType)>(::dlsym(handle, "kplFileType"));
     return resolve(init, "init") && resolve(deinit, "deinit") && resolve(scan, "scan") &&
            resolve(getInterfaceVersion, "getInterfaceVersion") && resolve(getEngineType, "getEngineType") &&
            resolve(getProductName, "getProductName") && resolve(getDefinitionInfo, "getDefinitionInfo") &&
@@ -90,8 +92,12 @@ struct Options {
   bool config = false;
   std::string configInput;  // a file, or "-" for standard input
   bool table = false;
+  int extension = -1;  // 1: kplFileType with each file's extension, 0: scan; -1: decided by the output form
   bool recursive = true;
   int jobs = 0;
+  bool version = false;
+  std::string filesFrom;      // a list of paths to scan, or "-" for standard input
+  bool nulSeparated = false;  // the list's entries end with NUL instead of a newline
   std::vector<std::string> paths;
 };
 
@@ -149,6 +155,39 @@ std::string memberValue(const std::string& json, const std::string& name) {
 
 bool isFile(const std::string& path) { return ::access(path.c_str(), R_OK) == 0; }
 
+// Reads the paths of a --files-from list. A list is the interface between a
+// job runner and this worker, so it takes names exactly as find(1) writes
+// them: one per line, or NUL-terminated (-print0), where a name may hold
+// any byte but NUL, newlines included. Empty entries are skipped, and so is
+// a CR before a newline (lists written on Windows). A last entry without a
+// terminator still counts: a producer that stopped early leaves a short
+// list, not a lost file. False when the list cannot be read at all.
+bool readFileList(const std::string& source, bool nulSeparated, std::vector<std::string>& paths) {
+  FILE* in = source == "-" ? stdin : std::fopen(source.c_str(), "rb");
+  if (in == nullptr) return false;
+  const int separator = nulSeparated ? '\0' : '\n';
+  std::string entry;
+  auto finish = [&] {
+    if (!nulSeparated && !entry.empty() && entry.back() == '\r') entry.pop_back();
+    if (!entry.empty()) paths.push_back(entry);
+    entry.clear();
+  };
+  char chunk[65536];
+  std::size_t n;
+  while ((n = std::fread(chunk, 1, sizeof(chunk), in)) > 0) {
+    for (std::size_t i = 0; i < n; ++i) {
+      if (chunk[i] == separator)
+        finish();
+      else
+        entry.push_back(chunk[i]);
+    }
+  }
+  finish();
+  const bool ok = !std::ferror(in);
+  if (in != stdin) std::fclose(in);
+  return ok;
+}
+
 std::string executableDir() {
   char buffer[PATH_MAX];
   ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof(buffer) - 1);
@@ -157,13 +196,17 @@ std::string executableDir() {
   return path.substr(0, path.rfind('/'));
 }
 
+#ifndef KPL_INSTALLED_HOME
+#define KPL_INSTALLED_HOME "lib/kpl-engine"
+#endif
+
 // --home, then KPL_HOME, then the home beside this program: "../home" in the
-// build tree, "../lib/kpl-engine" in an installed prefix.
+// build tree, "../<libdir>/kpl-engine" in an installed prefix.
 std::string findHome(const std::string& option) {
   if (!option.empty()) return option;
   if (const char* env = std::getenv("KPL_HOME"); env && *env) return env;
   const std::string dir = executableDir();
-  for (const char* candidate : {"/../home", "/../lib/kpl-engine", "/home"})
+  for (const char* candidate : {"/../home", "/../" KPL_INSTALLED_HOME, "/../lib/kpl-engine", "/home"})
     if (isFile(dir + candidate + "/kpl_engine.so")) return fs::weakly_canonical(dir + candidate).string();
   return std::string();
 }
@@ -203,9 +246,15 @@ std::vector<std::string> collectFiles(const Options& options, int& missing) {
 void usage(FILE* out) {
   std::fprintf(out,
                "usage: kpl-filetype [options] PATH...\n"
+               "       kpl-filetype [options] --files-from LIST [-0] [PATH...]\n"
                "Identifies the type of each file; folders are scanned recursively.\n"
                "\n"
-               "  --table        a readable table instead of JSON lines\n"
+               "  --files-from LIST  also scan the paths listed in LIST, one per line (- reads stdin)\n"
+               "  -0, --null     the list's entries end with NUL (find -print0)\n"
+               "  --table        a readable table instead of JSON lines (implies --extension)\n"
+               "  --extension    let each file's own extension refine the answer (kplFileType):\n"
+               "                 show or template, split volumes, CSV; JSON lines gain \"type_ids\"\n"
+               "  --content-only answer from the bytes alone (scan), also with --table"
                "  --jobs N       scan with N threads (default: number of cores, at most 30)\n"
                "  --no-recurse   scan only the files directly inside a folder\n"
                "  --home DIR     engine home (default: $KPL_HOME, else the home installed beside this program)\n"
@@ -215,6 +264,8 @@ void usage(FILE* out) {
                "                 print the engine properties (after setting the given values)\n"
                "  --config FILE  print the schema JSON and the configuration JSON the engine makes\n"
                "                 of FILE (configuration JSON or an \"[engine]\" text; - reads stdin)\n"
+               "  --version      print the versions of this program, the engine, the signature\n"
+               "                 library and libmagic\n"
                "  -h, --help     this text\n"
                "\n"
                "Output: one JSON object per line, {\"path\":...} followed by the engine's members;\n"
@@ -232,6 +283,10 @@ bool parseArgs(int argc, char** argv, Options& options) {
       if (options.jobs < 1) return false;
     } else if (arg == "--table") {
       options.table = true;
+    } else if (arg == "--extension") {
+      options.extension = 1;
+    } else if (arg == "--content-only") {
+      options.extension = 0;
     } else if (arg == "--no-recurse") {
       options.recursive = false;
     } else if (arg == "--info") {
@@ -245,6 +300,13 @@ bool parseArgs(int argc, char** argv, Options& options) {
     } else if (arg == "--config" && i + 1 < argc) {
       options.config = true;
       options.configInput = argv[++i];
+    } else if (arg == "--files-from" && i + 1 < argc) {
+      options.filesFrom = argv[++i];
+      if (options.filesFrom.empty()) return false;
+    } else if (arg == "-0" || arg == "--null") {
+      options.nulSeparated = true;
+    } else if (arg == "--version") {
+      options.version = true;
     } else if (arg == "--") {
       for (++i; i < argc; ++i) options.paths.push_back(argv[i]);
     } else if (!arg.empty() && arg[0] == '-') {
@@ -253,7 +315,49 @@ bool parseArgs(int argc, char** argv, Options& options) {
       options.paths.push_back(arg);
     }
   }
-  return options.info || options.groups || options.properties || options.config || !options.paths.empty();
+  if (options.nulSeparated && options.filesFrom.empty()) return false;
+  if (options.filesFrom == "-" && options.config && options.configInput == "-") return false;  // one stdin
+  return options.info || options.groups || options.properties || options.config || options.version ||
+         !options.filesFrom.empty() || !options.paths.empty();
+}
+
+// The versions a bug report needs. The engine is loaded but not started:
+// every answer here is available without init, so --version works even
+// where the home is incomplete. The definition count comes from loading
+// the home's signature library into this process, since the engine keeps
+// its private copies to itself; libmagic is the one the engine brought in.
+void printVersion(Engine& engine, const std::string& home) {
+  std::printf("kpl-filetype %s\n", KPL_HOST_VERSION);
+  unsigned int interfaceVersion = 0;
+  engine.getInterfaceVersion(&interfaceVersion);
+  const char* name = nullptr;
+  engine.getProductName(&name);
+  std::printf("engine: %s, interface version %u (%s/kpl_engine.so)\n", engine.take(name).c_str(),
+              interfaceVersion, home.c_str());
+
+  const char *first = nullptr, *second = nullptr, *third = nullptr;
+  uint64_t fourth = 0;
+  engine.getDefinitionInfo(&first, &second, &third, &fourth);
+  std::string definitionVersion = engine.take(first);
+  engine.take(second);
+  engine.take(third);
+  int count = 0;
+  if (void* trid = ::dlopen("./libTrIDLib.so", RTLD_NOW | RTLD_LOCAL)) {
+    if (auto load = reinterpret_cast<int (*)(char*)>(::dlsym(trid, "TrID_LoadDefsPack"))) {
+      char definitions[] = "database/trid/";
+      count = load(definitions);
+    }
+    ::dlclose(trid);
+  }
+  std::printf("signature library: definitions %s, %d definitions in %s/database/trid\n",
+              definitionVersion.c_str(), count, home.c_str());
+
+  // magic_version() encodes 5.44 as 544.
+  auto magicVersion = reinterpret_cast<int (*)()>(::dlsym(engine.handle, "magic_version"));
+  if (magicVersion != nullptr)
+    std::printf("libmagic: %d.%02d\n", magicVersion() / 100, magicVersion() % 100);
+  else
+    std::printf("libmagic: unknown\n");
 }
 
 void printInfo(Engine& engine, const std::string& home) {
@@ -354,10 +458,25 @@ int printConfig(Engine& engine, const std::string& input) {
   return 0;
 }
 
+// The text after the last "." of the file's name, "" when there is none.
+std::string extensionOf(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  const std::size_t dot = name.find_last_of('.');
+  return dot == std::string::npos ? std::string() : name.substr(dot + 1);
+}
+
 int scanAll(Engine& engine, const Options& options, const std::vector<std::string>& files) {
   int jobs = options.jobs > 0 ? options.jobs : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   jobs = std::min({jobs, kMaxJobs, std::max(1, static_cast<int>(files.size()))});
 
+  // A person reading a table has named the files; a pipeline reading JSON
+  // lines gets answers from the bytes alone unless it asks.
+  const bool byExtension = options.extension == 1 || (options.extension == -1 && options.table);
+  if (byExtension && engine.kplFileType == nullptr) {
+    std::fprintf(stderr, "kpl-filetype: this engine has no kplFileType; use --content-only\n");
+    return 2;
+  }
   std::vector<Outcome> outcomes(files.size());
   std::mutex mutex;
   std::condition_variable ready;
@@ -369,7 +488,10 @@ int scanAll(Engine& engine, const Options& options, const std::vector<std::strin
         unsigned int status = 0;
         const char* json = nullptr;
         Outcome outcome;
-        outcome.rc = engine.scan(files[i].c_str(), &status, &json);
+        if (byExtension)
+          outcome.rc = engine.kplFileType(files[i].c_str(), extensionOf(files[i]).c_str(), &json);
+        else
+          outcome.rc = engine.scan(files[i].c_str(), &status, &json);
         if (json) outcome.json = engine.take(json);
         outcome.done = true;
         std::lock_guard<std::mutex> lock(mutex);
@@ -392,6 +514,9 @@ int scanAll(Engine& engine, const Options& options, const std::vector<std::strin
       outcome = std::move(outcomes[i]);
     }
     printResult(options, files[i], outcome);
+    // One line at a time reaches the reader: a job runner that concatenates
+    // workers' outputs, or a killed worker, never leaves half a line.
+    std::fflush(stdout);
     if (outcome.rc != 0) ++failed;
     ++summary[outcome.rc == 0 ? memberValue(outcome.json, "typeID") : "(failed)"];
     if (progress && (i % 50 == 0 || i + 1 == files.size())) {
@@ -422,6 +547,11 @@ int main(int argc, char** argv) {
     usage(stderr);
     return 2;
   }
+  if (!options.filesFrom.empty() && !readFileList(options.filesFrom, options.nulSeparated, options.paths)) {
+    std::fprintf(stderr, "kpl-filetype: cannot read the file list %s\n",
+                 options.filesFrom == "-" ? "from standard input" : options.filesFrom.c_str());
+    return 2;
+  }
   // Paths are made absolute before the host moves into the engine home.
   int missing = 0;
   std::vector<std::string> files = collectFiles(options, missing);
@@ -438,6 +568,12 @@ int main(int argc, char** argv) {
   }
   Engine engine;
   if (!engine.load("./kpl_engine.so")) return 2;
+  if (options.version) {
+    printVersion(engine, home);
+    if (!options.info && !options.groups && !options.properties && !options.config && options.paths.empty() &&
+        options.filesFrom.empty())
+      return 0;
+  }
   if (engine.init() != 0) {
     const char* message = nullptr;
     engine.getLastError(&message);
@@ -455,7 +591,7 @@ int main(int argc, char** argv) {
   }
   if (options.properties) rc = std::max(rc, printProperties(engine, options));
   if (options.config) rc = std::max(rc, printConfig(engine, options.configInput));
-  if (!options.paths.empty()) rc = std::max(rc, scanAll(engine, options, files));
+  if (!options.paths.empty() || !options.filesFrom.empty()) rc = std::max(rc, scanAll(engine, options, files));
   engine.deinit();
   return rc != 0 || missing != 0 ? 1 : 0;
 }

@@ -9,24 +9,10 @@
 namespace kpl {
 namespace {
 
-std::string scanJson(const std::string& path) {
-  unsigned int status = 0;
-  const char* json = nullptr;
-  if (::scan(path.c_str(), &status, &json) != 0 || json == nullptr) return "scan failed";
-  std::string copy = json;
-  freeString(&json);
-  return copy;
-}
+using test::jsonMember;
+using test::scanJson;
 
-std::string member(const std::string& json, const std::string& name) {
-  const std::string key = "\"" + name + "\":\"";
-  const std::size_t at = json.find(key);
-  if (at == std::string::npos) return "<missing " + name + "> in " + json;
-  const std::size_t start = at + key.size();
-  return json.substr(start, json.find('"', start) - start);
-}
-
-std::string typeIdOf(const std::string& path) { return member(scanJson(path), "typeID"); }
+std::string typeIdOf(const std::string& path) { return jsonMember(scanJson(path), "typeID"); }
 std::string word(uint16_t v) { return {static_cast<char>(v), static_cast<char>(v >> 8)}; }
 
 TEST(MediaScan, FixturesGetTheirTypeIds) {
@@ -88,7 +74,8 @@ TEST(AudioCadScan, RealFilesThroughTheChain) {
   };
   for (const auto& [file, expected] : cases) {
     const std::string json = scanJson(test::fixturesDir() + "/" + file);
-    EXPECT_EQ(member(json, "typeID") + "|" + member(json, "type") + "|" + member(json, "description"), expected)
+    EXPECT_EQ(jsonMember(json, "typeID") + "|" + jsonMember(json, "type") + "|" + jsonMember(json, "description"),
+              expected)
         << file;
   }
 }
@@ -110,13 +97,15 @@ TEST(AudioCadScan, ConstructedFilesThroughTheChain) {
   };
   for (const auto& [bytes, expected] : cases) {
     const std::string json = scanJson(dir.write("f", bytes));
-    EXPECT_EQ(member(json, "typeID") + "|" + member(json, "extensions") + "|" + member(json, "description"), expected);
+    EXPECT_EQ(jsonMember(json, "typeID") + "|" + jsonMember(json, "extensions") + "|" +
+                  jsonMember(json, "description"),
+              expected);
   }
   // Not ours: a DXF without a HEADER section, an MPEG-2.5 stream without a
   // tag (its first look wants a sync the stream does not have) and a load
   // file whose segment runs past the end.
   EXPECT_NE(typeIdOf(test::fixturesDir() + "/media_cad/entities_only.dxf"), "DXF");
-  EXPECT_NE(member(scanJson(test::fixturesDir() + "/media_audio/mpeg25.mp3"), "type"), "audio/mp3");
+  EXPECT_NE(jsonMember(scanJson(test::fixturesDir() + "/media_audio/mpeg25.mp3"), "type"), "audio/mp3");
   EXPECT_NE(typeIdOf(dir.write("g", load + word(0x3000) + word(0x30FF))), "XEX/EXE");
 }
 

@@ -4,6 +4,8 @@
 // spelling both mean "not encrypted", a user password means encrypted.
 #include <gtest/gtest.h>
 
+#include "common/byte_reader.h"
+#include "office/compound_file.h"
 #include "office/legacy_encryption.h"
 #include "office/office_builders.h"
 
@@ -76,6 +78,48 @@ TEST(ExcelFilePass, WhereTheRecordStandsDecides) {
   EXPECT_EQ(excel({bof(), kFiller, kFiller, kFiller, templ, kWindow1}), "XLT");
   EXPECT_EQ(excel({bof(), kFiller, kFiller, kFiller, kFiller, templ, kWindow1}), "XLS");
   EXPECT_EQ(excel({bof(), templ, kXorPass, kWindow1}), "XLT-ENCRYPTED");
+}
+
+// The record walk at the end of the stream: a header that ends exactly at
+// the end is complete, one cut short is no record, and a record whose data
+// runs past the end is found with the bytes that are there.
+TEST(ExcelRecordWalk, StreamEndBoundary) {
+  const Bytes header = biffRecord(0x002F, {});
+  Bytes claimsSix = header;
+  CfbBuilder::setU16(claimsSix, 2, 6);
+  Bytes fiveOfSix = claimsSix;
+  append(fiveOfSix, Bytes(5, 1));
+  const struct {
+    const char* name;
+    Bytes tail;  // after one filler record
+    int result;
+    std::size_t dataBytes;
+  } cases[] = {
+      {"header ends at the end", header, 0, 0},
+      {"header one byte short", Bytes(header.begin(), header.end() - 1), 2, 0},
+      {"data ends at the end", biffRecord(0x002F, Bytes(6, 1)), 0, 6},
+      {"data one byte short", fiveOfSix, 0, 5},
+      {"data missing", claimsSix, 0, 0},
+  };
+  for (const auto& c : cases) {
+    Bytes stream = kFiller;
+    append(stream, c.tail);
+    CfbBuilder b;
+    b.stream("Workbook", stream);
+    const InputFile input = InputFile::fromBytes(b.build());
+    CompoundFile file;
+    ASSERT_EQ(file.open(input), 0) << c.name;
+    CFStream book;
+    ASSERT_EQ(file.getRootStorage().getStream("Workbook", book), 0) << c.name;
+    ASSERT_EQ(book.size(), static_cast<int>(stream.size())) << c.name;
+    Excel2003::Record record;
+    EXPECT_EQ(Excel2003::searchStreamForRecord(book, book.size(), Excel2003::FILEPASS_RECORD, record), c.result)
+        << c.name;
+    EXPECT_EQ(record.data.size(), c.dataBytes) << c.name;
+    Excel2003::RecordWalk fromEnd;
+    fromEnd.startOffset = book.size();
+    EXPECT_EQ(Excel2003::findRecord(book, book.size(), fromEnd, Excel2003::FILEPASS_RECORD, record), 2) << c.name;
+  }
 }
 
 using PersistDir = std::vector<std::pair<uint32_t, std::vector<uint32_t>>>;

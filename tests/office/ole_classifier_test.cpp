@@ -23,16 +23,8 @@ std::string fixture(const std::string& name) { return fixturesDir() + "/office/"
 
 // The scan answer's "typeID" and "encrypted" fields.
 std::string scanAnswer(const std::string& path) {
-  unsigned int status = 0;
-  const char* json = nullptr;
-  if (::scan(path.c_str(), &status, &json) != 0 || json == nullptr) return "no answer";
-  std::string text = json;
-  ::freeString(&json);
-  const std::size_t at = text.find("\"typeID\":\"");
-  if (at == std::string::npos) return text;
-  const std::size_t from = at + 10;
-  const bool encrypted = text.find("\"encrypted\":true") != std::string::npos;
-  return text.substr(from, text.find('"', from) - from) + (encrypted ? " encrypted" : "");
+  const std::string json = scanJson(path);
+  return jsonMember(json, "typeID") + (jsonMember(json, "encrypted") == "true" ? " encrypted" : "");
 }
 
 TEST(OLEClassifier, RealDocumentsThroughScan) {

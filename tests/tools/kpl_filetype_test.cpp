@@ -4,11 +4,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <magic.h>
+
 #include <map>
+#include <set>
 #include <sstream>
 
 #include "common/common_utils.h"
 #include "test_support.h"
+#include "tridlib/library.h"
 
 namespace kpl {
 namespace {
@@ -18,9 +22,14 @@ struct HostRun {
   std::string out;
 };
 
-// Runs the host with standard output and standard error apart.
-HostRun runHost(const std::vector<std::string>& args, const std::string& errFile) {
-  std::vector<std::string> argv = {"/bin/sh", "-c", "exec \"$@\" 2>\"$0\"", errFile, KPL_TEST_HOST};
+// Runs the host with standard output and standard error apart; standard
+// input comes from stdinFile, or is closed when stdinFile is empty.
+HostRun runHost(const std::vector<std::string>& args, const std::string& errFile,
+                const std::string& stdinFile = "/dev/null") {
+  std::vector<std::string> argv = {
+      "/bin/sh", "-c",
+      "e=\"$0\"; i=\"$1\"; shift; if [ -z \"$i\" ]; then exec \"$@\" 2>\"$e\" <&-; fi; exec \"$@\" 2>\"$e\" <\"$i\"",
+      errFile, stdinFile, KPL_TEST_HOST};
   argv.insert(argv.end(), args.begin(), args.end());
   std::vector<char> out;
   RunResult r = CommonUtils::runProgram(argv, out);
@@ -85,6 +94,23 @@ TEST(CommandLineHost, TableSummaryAndUsage) {
   ::unlink(err.c_str());
 }
 
+// Each file's own extension reaches kplFileType: with --extension, and by
+// default in a table; JSON lines stay content-only unless asked.
+TEST(CommandLineHost, ExtensionModeRefinesByTheFilesOwnExtension) {
+  test::TempDir dir;
+  const std::string csv = dir.write("t.csv", std::string("name,size,kind\nalpha,1,a\nbeta,2,b\ngamma,3,c\n"));
+  const std::string err = dir.path() + "/../err-ext";
+  const HostRun lines = runHost({"--extension", csv}, err);
+  EXPECT_NE(lines.out.find(R"("typeID":"CSV")"), std::string::npos) << lines.out;
+  EXPECT_NE(lines.out.find(R"("type_ids":["TXT","CSV"])"), std::string::npos) << lines.out;
+  const HostRun plain = runHost({csv}, err);
+  EXPECT_NE(plain.out.find(R"("typeID":"TXT")"), std::string::npos) << plain.out;
+  EXPECT_EQ(plain.out.find("type_ids"), std::string::npos) << plain.out;
+  EXPECT_NE(runHost({"--table", csv}, err).out.find("\nCSV "), std::string::npos) << "a table uses the extension";
+  EXPECT_NE(runHost({"--table", "--content-only", csv}, err).out.find("\nTXT "), std::string::npos);
+  ::unlink(err.c_str());
+}
+
 TEST(CommandLineHost, PropertiesAndConfigurationServices) {
   test::TempDir dir;
   const std::string err = dir.path() + "/../err-config";
@@ -114,6 +140,87 @@ TEST(CommandLineHost, PropertiesAndConfigurationServices) {
   std::string broken = dir.write("broken.json", std::string("{\"schema-version\": "));
   EXPECT_EQ(runHost({"--config", broken}, err).status, 1);
   EXPECT_NE(test::readFile(err).find("Fail to parse inputJSON"), std::string::npos);
+  ::unlink(err.c_str());
+}
+
+// The paths of a run's JSON lines, each line checked to be one whole object.
+std::multiset<std::string> scannedPaths(const std::string& out) {
+  std::multiset<std::string> paths;
+  std::istringstream lines(out);
+  for (std::string line; std::getline(lines, line);) {
+    rapidjson::Document doc;
+    EXPECT_FALSE(doc.Parse(line.c_str()).HasParseError()) << line;
+    if (doc.IsObject() && doc.HasMember("path") && doc.HasMember("typeID")) paths.insert(doc["path"].GetString());
+  }
+  return paths;
+}
+
+TEST(CommandLineHost, FileListsFromFilesAndStandardInput) {
+  test::TempDir dir;
+  const std::string a = dir.write("a.txt", std::string("alpha\n"));
+  const std::string b = dir.write("b c.txt", std::string("beta\n"));
+  const std::string multiLine = dir.write("two\nlines.txt", std::string("gamma\n"));
+  const std::string arg = dir.write("arg.txt", std::string("delta\n"));
+  const std::string missing = dir.path() + "/missing.txt";
+  const std::string err = dir.path() + "/../err-list";
+
+  struct Case {
+    const char* name;
+    std::string list;
+    std::vector<std::string> options;
+    bool fromStdin;
+    std::multiset<std::string> expected;
+    int status;
+  };
+  const std::vector<Case> cases = {
+      {"lines, CRLF and blank lines", a + "\r\n\n" + b + "\n", {}, false, {a, b, arg}, 0},
+      {"last line without a newline", a + "\n" + b, {}, true, {a, b, arg}, 0},
+      {"NUL-separated with a newline in a name", multiLine + std::string(1, '\0') + a + std::string(1, '\0'),
+       {"-0"}, true, {multiLine, a, arg}, 0},
+      {"a missing entry is reported, the rest scanned", a + "\n" + missing + "\n" + b + "\n", {}, false,
+       {a, b, arg}, 1},
+      {"an empty list", "", {}, true, {arg}, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string list = dir.write("list", c.list);
+    std::vector<std::string> args = c.options;
+    args.insert(args.end(), {"--files-from", c.fromStdin ? "-" : list, arg});
+    HostRun run = runHost(args, err, c.fromStdin ? list : "/dev/null");
+    EXPECT_EQ(run.status, c.status) << test::readFile(err);
+    EXPECT_EQ(scannedPaths(run.out), c.expected) << run.out;
+    if (c.status != 0) {
+      EXPECT_NE(test::readFile(err).find(missing + ": no such file"), std::string::npos);
+    }
+  }
+
+  // Without -0 the name with a newline is two names, neither of them there.
+  dir.write("list", multiLine + "\n");
+  EXPECT_EQ(runHost({"--files-from", dir.path() + "/list"}, err).status, 1);
+  // A closed standard input or an unreadable list is a start-up error.
+  EXPECT_EQ(runHost({"--files-from", "-"}, err, "").status, 2);
+  EXPECT_NE(test::readFile(err).find("cannot read the file list from standard input"), std::string::npos);
+  EXPECT_EQ(runHost({"--files-from", dir.path() + "/no-such-list"}, err).status, 2);
+  EXPECT_EQ(runHost({"-0", a}, err).status, 2);  // -0 describes a list
+  ::unlink(err.c_str());
+}
+
+TEST(CommandLineHost, VersionNamesEngineDefinitionsAndLibmagic) {
+  test::TempDir dir;
+  const std::string err = dir.path() + "/../err-version";
+  HostRun run = runHost({"--version"}, err);
+  ASSERT_EQ(run.status, 0) << test::readFile(err);
+  tridlib::Library library;
+  const int definitions = library.loadDefinitions((test::homeDir() + "/database/trid/").c_str());
+  ASSERT_GT(definitions, 0);
+  const int magic = magic_version();
+  char magicText[32];
+  std::snprintf(magicText, sizeof(magicText), "libmagic: %d.%02d\n", magic / 100, magic % 100);
+  for (const std::string& expected :
+       {std::string("kpl-filetype 1."), std::string("engine: FileType, interface version 3 ("),
+        "signature library: definitions 5.2.11, " + std::to_string(definitions) + " definitions",
+        std::string(magicText)})
+    EXPECT_NE(run.out.find(expected), std::string::npos) << expected << " not in\n" << run.out;
   ::unlink(err.c_str());
 }
 

@@ -61,23 +61,6 @@ int recognisingStep(const std::string& path) {
   return 0;
 }
 
-std::string jsonField(const std::string& json, const std::string& key) {
-  const std::string marker = "\"" + key + "\":\"";
-  std::size_t at = json.find(marker);
-  if (at == std::string::npos) return "<missing " + key + ">";
-  at += marker.size();
-  return json.substr(at, json.find('"', at) - at);
-}
-
-std::string scanJson(const std::string& path) {
-  unsigned int status = 0;
-  const char* json = nullptr;
-  if (::scan(path.c_str(), &status, &json) != 0 || json == nullptr) return "scan failed";
-  std::string copy = json;
-  freeString(&json);
-  return copy;
-}
-
 // A widening is recorded with the libmagic answer that needed it.
 void expectWideningRecorded(const Line& l, const MappingInputs& in) {
   std::stringstream widened(l.widened == "-" ? "" : l.widened);
@@ -138,10 +121,10 @@ TEST(Reachability, EachFileLandsOnItsRowOrItsStep) {
     ASSERT_EQ(step, 0) << "a chain step recognises the file; the table needs updating";
     EXPECT_EQ(mappingRow(in), l.row) << "library: " << in.signatureExtension << " / " << in.signatureDescription
                                      << "; libmagic: " << in.magicMime << " / " << in.magicDescription;
-    const std::string json = scanJson(path);
-    EXPECT_EQ(jsonField(json, "typeID"), l.typeId) << json;
-    EXPECT_EQ(jsonField(json, "type"), l.mime) << json;
-    EXPECT_EQ(jsonField(json, "extensions"), l.extensions) << json;
+    const std::string json = test::scanJson(path);
+    EXPECT_EQ(test::jsonMember(json, "typeID"), l.typeId) << json;
+    EXPECT_EQ(test::jsonMember(json, "type"), l.mime) << json;
+    EXPECT_EQ(test::jsonMember(json, "extensions"), l.extensions) << json;
   }
 }
 

@@ -10,7 +10,7 @@
 namespace kpl {
 namespace {
 
-class SevenZip : public ::testing::Test {
+class ZipMemberExtraction : public ::testing::Test {
  protected:
   void SetUp() override { currentDir = test::homeDir() + "/"; }
 
@@ -31,7 +31,7 @@ class SevenZip : public ::testing::Test {
   test::TempDir dir;
 };
 
-TEST_F(SevenZip, ReadsOneMemberAndWildcards) {
+TEST_F(ZipMemberExtraction, ReadsOneMemberAndWildcards) {
   dir.write("in/word/document.xml", std::string("<w:document/>"));
   // 7za matches a wildcard without a directory part against root members.
   dir.write("in/FixedDocSeq.fdseq", std::string("<FixedDocumentSequence/>"));
@@ -45,7 +45,7 @@ TEST_F(SevenZip, ReadsOneMemberAndWildcards) {
   EXPECT_EQ(extract(zip, "no/such/member"), "");  // nothing on standard output
 }
 
-TEST_F(SevenZip, EncryptedMemberGivesTheWrongPasswordMarker) {
+TEST_F(ZipMemberExtraction, EncryptedMemberGivesTheWrongPasswordMarker) {
   dir.write("secret.txt", std::string("confidential"));
   sevenZip({"a", "-tzip", "-psecret", "locked.zip", "secret.txt"});
   std::string out = extract(dir.path() + "/locked.zip", "secret.txt");
@@ -53,7 +53,7 @@ TEST_F(SevenZip, EncryptedMemberGivesTheWrongPasswordMarker) {
   EXPECT_EQ(out.find("confidential"), std::string::npos);
 }
 
-TEST_F(SevenZip, DamagedArchiveReportsErrors) {
+TEST_F(ZipMemberExtraction, DamagedArchiveReportsErrors) {
   std::string member(4000, 'x');
   for (std::size_t i = 0; i < member.size(); ++i) member[i] = static_cast<char>('a' + (i * 7) % 26);
   dir.write("m.txt", member);
@@ -79,7 +79,7 @@ TEST(RemoveErrorFrom7z, DropsTheErrorBlockOnly) {
 }
 
 // File names chosen by an attacker reach 7za verbatim and run nothing.
-TEST_F(SevenZip, HostileNamesAreDataNotCommands) {
+TEST_F(ZipMemberExtraction, HostileNamesAreDataNotCommands) {
   const std::vector<std::string> names = {
       "$(touch PWNED)", "`touch PWNED`", "a;touch PWNED", "it's", "say \"hi\"", "two  spaces", "line\nbreak",
       "star*", "-dash", "|touch PWNED", "(x)[y]{z}"};
@@ -104,7 +104,7 @@ TEST_F(SevenZip, HostileNamesAreDataNotCommands) {
 }
 
 // A member that inflates far beyond the bound is cut at the bound.
-TEST_F(SevenZip, OutputIsBounded) {
+TEST_F(ZipMemberExtraction, OutputIsBounded) {
   const std::string big = dir.path() + "/zeros.bin";
   int fd = ::open(big.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   ASSERT_GE(fd, 0);

@@ -1,3 +1,5 @@
+// Single ZIP members extracted by the outside program "7za" (p7zip), run
+// without a shell, its output bounded.
 #include "archive/zip_archive.h"
 
 #include "common/common_utils.h"

@@ -1,0 +1,185 @@
+// The file-type entry point through its export: real files and built ones
+// passed with the extensions a host would see, the split-volume, sibling,
+// text and XML rules, and the read-back of scan's answer.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "common/common_utils.h"
+#include "detect/extension_rules.h"
+#include "kpl_engine.h"
+#include "office/office_builders.h"
+#include "test_support.h"
+
+namespace kpl {
+namespace {
+
+std::string fileType(const std::string& path, const char* extension) {
+  const char* json = nullptr;
+  if (::kplFileType(path.c_str(), extension, &json) != 0 || json == nullptr) return "failed";
+  std::string copy = json;
+  ::freeString(&json);
+  return copy;
+}
+
+std::string typeIds(const std::string& json) {
+  const std::size_t at = json.find("\"type_ids\":[");
+  return at == std::string::npos ? "<none>" : json.substr(at + 12, json.find(']', at) - at - 12);
+}
+
+std::string fixture(const std::string& name) { return test::fixturesDir() + "/" + name; }
+
+// Compound files the fixtures do not hold: a PowerPoint document encrypted
+// with a user password, and a Visio 2003-2010 drawing.
+test::Bytes encryptedPowerPoint() {
+  const test::Bytes info =
+      test::cryptoApiInfo(test::loadVerifier("cryptoapi", 128, "secret"), test::CryptoApiHeader());
+  const test::PptStreams s = test::pptStreams(&info, 1, {{1, {test::kCrypt}}});
+  test::CfbBuilder b;
+  b.stream("Current User", s.currentUser);
+  b.stream("PowerPoint Document", s.document);
+  return b.build();
+}
+
+test::Bytes visioDrawing() {
+  test::CfbBuilder b;
+  b.stream(u"VisioDocument", test::Bytes(64, 0));
+  return b.build();
+}
+
+std::string atariExecutable() {
+  return std::string("\xFF\xFF\x00\x20\x03\x20", 6) + "\xEA\xEA\xEA\xEA";
+}
+
+std::string randomBytes(std::size_t n) {
+  std::mt19937 rng(3);
+  std::string s(n, '\0');
+  for (char& c : s) c = static_cast<char>(rng());
+  return s;
+}
+
+class FileTypeEntry : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_EQ(test::ensureEngineStarted(), 0); }
+  test::TempDir dir;
+};
+
+TEST_F(FileTypeEntry, TheExtensionDecidesWhatTheBytesCannot) {
+  const std::string ppt = fixture("office/powerpoint.ppt"), encryptedPpt = dir.write("e.ppt", encryptedPowerPoint());
+  const std::string csv = dir.write("t.csv", "name,size,kind\nalpha,1,a\nbeta,2,b\ngamma,3,c\n");
+  const struct {
+    std::string path;
+    const char* extension;
+    const char* typeId;
+    const char* mime;        // null: not checked
+    const char* extensions;  // null: not checked
+    const char* typeIds;
+    bool encrypted;
+  } cases[] = {
+      {ppt, "pps", "PPS", "application/vnd.ms-powerpoint", "pps", R"("PPS")", false},
+      {ppt, "POT", "POT", "application/vnd.ms-powerpoint", "pot", R"("POT")", false},
+      {ppt, "doc", "PPT", "application/vnd.ms-powerpoint", nullptr, R"("PPT","DOC")", false},
+      {encryptedPpt, "pot", "POT-ENCRYPTED", "application/vnd.ms-powerpoint", "pot", R"("POT-ENCRYPTED")", true},
+      {fixture("text/page_single.mht"), "eml", "EML", "message/rfc822", "eml", R"("EML")", false},
+      {fixture("text/page_single.mht"), "mhtml", "MHT", "application/x-mimearchive", "mht,mhtml", R"("MHT","MHTML")", false},
+      {dir.write("v.vsd", visioDrawing()), "vss", "VSS", "application/visio", "vss", R"("VSS")", false},
+      {dir.write("v2.vsd", visioDrawing()), "vdx", "VSD", nullptr, nullptr, R"("VSD","VDX")", false},
+      {fixture("text/notes.txt"), "txt", "TXT", "text/plain", nullptr, R"("TXT")", false},
+      {csv, "csv", "CSV", nullptr, nullptr, R"("TXT","CSV")", false},
+      {dir.write("a.xex", atariExecutable()), "exe", "XEX/EXE", nullptr, "xex,exe", R"("XEX","EXE")", false},
+      {fixture("office/word_password.doc"), "doc", "DOC-ENCRYPTED", nullptr, nullptr, R"("DOC-ENCRYPTED")", true},
+      {dir.write("r.docx", randomBytes(3000)), "docx", "data", "application/octet-stream", "-", R"("data","DOCX")", false},
+      {dir.write("r.bin", randomBytes(3000)), "bin", "data", nullptr, "", R"("data","BIN")", false},
+      {fixture("text/plain.xml"), "svg", "XML", nullptr, "xml,svg", R"("XML","SVG")", false},
+      {fixture("text/plain.xml"), "XML", "XML", nullptr, "xml", R"("XML")", false},
+      {fixture("text/plain.xml"), "", "XML", nullptr, "xml", R"("XML")", false},
+      {fixture("office/word.doc"), "htm", "DOC", nullptr, nullptr, R"("DOC","HTML")", false},
+  };
+  for (const auto& c : cases) {
+    const std::string json = fileType(c.path, c.extension);
+    SCOPED_TRACE(c.path + " as \"" + c.extension + "\": " + json);
+    EXPECT_EQ(test::jsonMember(json, "typeID"), c.typeId);
+    if (c.mime) {
+      EXPECT_EQ(test::jsonMember(json, "type"), c.mime);
+    }
+    if (c.extensions) {
+      EXPECT_EQ(test::jsonMember(json, "extensions"), c.extensions);
+    }
+    EXPECT_EQ(typeIds(json), c.typeIds);
+    EXPECT_EQ(test::jsonMember(json, "encrypted"), c.encrypted ? "true" : "false");
+  }
+}
+
+TEST_F(FileTypeEntry, SplitVolumesByTheirVolumeExtensionOnly) {
+  // The first piece of a ZIP cut by `split`: a local header, no end record.
+  const std::string zip = test::readFile(fixture("archive/plain.zip"));
+  const std::string zipPiece = dir.write("p.zip.001", zip.substr(0, zip.size() / 2));
+  const struct {
+    std::string path;
+    const char* volumeExtension;
+    const char* wholeExtension;
+    const char* scanned;  // scan's own answer, which the other extension keeps
+    const char* mime;
+  } cases[] = {
+      {fixture("archive/vol.7z.001"), "001", "7z", "7Z", "application/octet-stream"},
+      {fixture("archive/noise.tar.001"), "001", "tar", "TAR", "application/x-tar"},
+      {fixture("archive/noise.xz.001"), "001", "xz", "XZ", "application/octet-stream"},
+      {fixture("archive/noise.gz.001"), "001", "gz", "GZ", "application/octet-stream"},
+      {zipPiece, "001", "zip", "ZIP", "application/zip"},
+  };
+  for (const auto& c : cases) {
+    ASSERT_EQ(test::jsonMember(test::scanJson(c.path), "typeID"), c.scanned) << c.path;
+    const std::string volume = fileType(c.path, c.volumeExtension);
+    EXPECT_EQ(test::jsonMember(volume, "typeID"), "SPLIT_ARC") << c.path << ": " << volume;
+    EXPECT_EQ(test::jsonMember(volume, "type"), c.mime) << volume;
+    EXPECT_EQ(test::jsonMember(volume, "extensions"), "") << volume;
+    EXPECT_EQ(test::jsonMember(fileType(c.path, c.wholeExtension), "typeID"), c.scanned) << c.path;
+  }
+  // A whole archive with a volume extension stays what it is.
+  EXPECT_EQ(test::jsonMember(fileType(fixture("archive/plain.zip"), "001"), "typeID"), "ZIP");
+}
+
+TEST_F(FileTypeEntry, FailuresPassThroughAndLeaveTheReceiverAlone) {
+  const char* json = "host's own";
+  EXPECT_EQ(::kplFileType((dir.path() + "/missing").c_str(), "txt", &json), 1);
+  EXPECT_STREQ(json, "host's own");
+  EXPECT_EQ(::kplFileType(nullptr, "txt", &json), 1);
+  EXPECT_EQ(::kplFileType(fixture("office/word.doc").c_str(), nullptr, &json), 0);  // NULL extension: ""
+  ::freeString(&json);
+  EXPECT_EQ(::kplFileType(fixture("office/word.doc").c_str(), "doc", nullptr), 0);
+}
+
+TEST(FileTypeEntryReadBack, ValuesAreReadBackAsWritten) {
+  const std::string json = R"({"typeID":"A/B","type":"","description":"say \"hi\", there","extensions":"x,y","encrypted":true})";
+  EXPECT_EQ(CommonUtils::getValueOf("typeID", json), "A/B");
+  EXPECT_EQ(CommonUtils::getValueOf("type", json), "");
+  // Escapes stay as written.
+  EXPECT_EQ(CommonUtils::getValueOf("description", json), R"(say \"hi\", there)");
+  EXPECT_EQ(CommonUtils::getValueOf("extensions", json), "x,y");
+  EXPECT_EQ(CommonUtils::getValueOf("encrypted", json), "true");
+  EXPECT_EQ(CommonUtils::getValueOf("missing", json), "");
+}
+
+TEST(ExtensionRules, SiblingsAndReportedExtensions) {
+  initExtensionRules();
+  initExtensionRules();  // built from empty: no rows repeat
+  EXPECT_EQ(listTypeIdAlterByExtension.at("PPT").size(), 3u);
+  std::string t = "PPT-ENCRYPTED", m, d, e;
+  bool enc = false;
+  changeFTAElementsBasedOnExtension(t, m, d, e, enc, "POT");
+  EXPECT_EQ(t + "|" + m + "|" + e, "POT-ENCRYPTED|application/vnd.ms-powerpoint|pot");
+  EXPECT_TRUE(enc);
+  t = "VSD", enc = true;
+  changeFTAElementsBasedOnExtension(t, m, d, e, enc, "VDX");  // not a sibling of VSD
+  EXPECT_EQ(t, "VSD");
+  EXPECT_TRUE(enc);
+  EXPECT_FALSE(getInformationBasedOnExtension("DOC", t, m, d, e, enc));
+  EXPECT_FALSE(enc);  // only the flag changes
+  EXPECT_EQ(alterFileExtension("HTM"), "HTML");
+  EXPECT_EQ(alterFileExtension("TXT"), "TXT");
+  EXPECT_FALSE(shouldAddExtensionToTypeIds("PDF-ENCRYPTED"));
+  EXPECT_TRUE(shouldAddExtensionToTypeIds("ODT-ENCRYPTED"));
+}
+
+}  // namespace
+}  // namespace kpl
