@@ -23,7 +23,7 @@ job="${1:-demo}"
 jobs="$(nproc 2>/dev/null || echo 2)"
 
 PACKAGES="build-essential cmake pkg-config file libmagic-dev libmagic-mgc p7zip-full \
-  rapidjson-dev libqpdf-dev libzip-dev libgtest-dev libgmock-dev libbenchmark-dev \
+  rapidjson-dev libqpdf-dev libzip-dev zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev \
   python3 python3-pytest"
 [ "$job" = package ] && PACKAGES="$PACKAGES python3-setuptools python3-pip dpkg-dev"
 [ "$job" = sanitize ] && PACKAGES="$PACKAGES clang libclang-rt-dev"

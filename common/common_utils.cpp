@@ -18,6 +18,15 @@ namespace kpl {
 
 std::string currentDir;
 
+long CommonUtils::searchInBinary(const unsigned char* haystack, std::size_t haystackLength,
+                                 const unsigned char* needle, std::size_t needleLength) {
+  if (haystack == nullptr || needle == nullptr || needleLength == 0 || needleLength > haystackLength) return -1;
+  // memmem finds the same first occurrence as a left-to-right comparison
+  // that restarts one byte after a failed partial match.
+  const void* hit = ::memmem(haystack, haystackLength, needle, needleLength);
+  return hit == nullptr ? -1 : static_cast<long>(static_cast<const unsigned char*>(hit) - haystack);
+}
+
 std::string CommonUtils::getCurrentDir() {
   char buffer[4096];
   if (::getcwd(buffer, sizeof(buffer)) == nullptr) return std::string();

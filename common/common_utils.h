@@ -69,6 +69,11 @@ class CommonUtils {
   // Removes every space character (0x20); tabs and other blanks stay.
   static void removeSpace(std::string& text);
 
+  // Offset of the first occurrence of needle lying wholly inside the first
+  // haystackLength bytes, or -1 (also for an empty needle).
+  static long searchInBinary(const unsigned char* haystack, std::size_t haystackLength, const unsigned char* needle,
+                             std::size_t needleLength);
+
   // The runner behind both, with explicit limits and the outcome.
   static RunResult runProgram(const std::vector<std::string>& argv, std::vector<char>& out,
                               const RunLimits& limits = RunLimits());

@@ -161,4 +161,26 @@ inline constexpr std::size_t kCalendarMaxOpenComponentBytes = 64u * 1024u;
 // compares is shorter; of a longer name only its length and the
 // declaration markers ("?xml", "!doctype", ...) found in it are kept.
 inline constexpr std::size_t kTagNameKeepBytes = 64;
+
+// ---- PDF -----------------------------------------------------------------
+// The Illustrator marker search reads the whole file; it does so in chunks
+// of this size (a multiple of the 1024-byte blocks it searches) so that a
+// large PDF costs a few hundred reads, not a million.
+inline constexpr std::size_t kPdfMarkerChunkBytes = 1024u * 1024u;
+// The password test hands a file to libqpdf only when "/Encrypt" occurs
+// within this many bytes of its start (the first-page trailer of a
+// linearized file) or of its end (the last trailer or cross-reference
+// stream dictionary). Real files keep their trailers there; an unencrypted
+// PDF, the common case, then never reaches the library.
+inline constexpr uint64_t kPdfEncryptSearchWindow = 4u * 1024u * 1024u;
+// Bytes libqpdf may read from one file. Opening needs the cross-reference
+// data and the encryption dictionary, a few MiB even for a PDF with a
+// million objects; past this the file counts as not password-protected.
+inline constexpr uint64_t kPdfQpdfMaxReadBytes = 32u * 1024u * 1024u;
+// What the streams libqpdf decodes while opening one file (cross-reference
+// and object streams) may decode to, all together. It keeps each decoded
+// stream in memory whole; a cross-reference stream of a million objects is
+// about 7 MiB decoded.
+inline constexpr uint64_t kPdfMaxDecodedStreamBytes = 32u * 1024u * 1024u;
+
 }  // namespace kpl::limits

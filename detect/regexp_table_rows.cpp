@@ -9,7 +9,7 @@
 // Where today's libmagic words its answer for a row's own type differently
 // from the libmagic the row was written for, the row's pattern carries
 // today's wording as one more alternative after the old one (rows 18, 22 to
-// 24, 28, 31, 32, 43, 49, 50 and 54). tests/fixtures/tridlib/reachability.tsv
+// 24, 28, 31, 32, 43, 49, 50, 54 and 77). tests/fixtures/tridlib/reachability.tsv
 // records the answer that required each.
 #include "detect/regexp_table.h"
 
@@ -170,7 +170,7 @@ const std::vector<RegexpRowSource>& regexpTableRows() {
               "%1:$1", "text/html", catalogue("ASPX"), "asp,aspx"},
     /* 76 */ {".*(PS1).*", ".*(PowerShell Script).*", "(.*)", "(.*)",
               "PS1", "text/powershell-script", catalogue("PS1"), "ps1"},
-    /* 77 */ {"(.*)", "(.*)", "(text/plain|text/html|text/x-c|text/x-tex|application/octet-stream).*", R"((.*ASCII text.*|.*UTF-\d+ Unicode.* text.*|Unicode text, UTF-\d+.*|.*ISO.*. text.*|.*EBCDIC text.*))",
+    /* 77 */ {"(.*)", "(.*)", "(text/plain|text/html|text/x-c|text/x-tex|application/octet-stream|text/csv).*", R"((.*ASCII text.*|.*UTF-\d+ Unicode.* text.*|Unicode text, UTF-\d+.*|.*ISO.*. text.*|.*EBCDIC text.*|CSV text.*))",
               "TXT", "%3:$1", catalogue("TXT"), ""},
     /* 78 */ {"(.*)", "(.*)", "(.+)", "(.+)",
               "data", "%3:$1", "%4:$1", "*"},

@@ -8,6 +8,7 @@
 
 #include "common/limits.h"
 #include "common/scan_input.h"
+#include "detect/post_classification.h"
 #include "detect/regexp_table.h"
 #include "engine/engine_state.h"
 #include "engine/result_json.h"
@@ -125,8 +126,12 @@ bool detectInSlot(int slot, const std::string& path, DetectionRecord& record) {
                         answers.magicMime.c_str(), answers.magicDescription.c_str(), record.typeId, record.mime,
                         record.description, record.extensions) != 0)
     return false;
-  // The post-classification rules (adjustFileTypeDetection) correct the
-  // record here once they are built.
+  try {
+    adjustFileTypeDetection(input, static_cast<unsigned long>(st.st_size), record.typeId, record.mime,
+                            record.extensions, record.description, record.encrypted);
+  } catch (...) {
+    // A failed correction keeps the record as far as it got.
+  }
   return true;
 }
 

@@ -2,6 +2,8 @@
 
 #include "archive/archive_chain_steps.h"
 #include "detect/package_chain_steps.h"
+#include "detect/pdf_probe.h"
+#include "detect/rtf_tnef_probe.h"
 #include "media/media_chain_steps.h"
 #include "office/ole_chain_step.h"
 #include "text/text_chain_steps.h"
@@ -22,17 +24,17 @@ const std::vector<ChainStep>& scanChain() {
     {  3, "OpenDocument",            &chainStepOpenDocument },
     {  4, "Office Open XML",         &chainStepOfficeOpenXml },
     {  5, "archive",                 &chainStepArchive },
-    {  6, "PDF",                     nullptr },
+    {  6, "PDF",                     &chainStepPdf },
     {  7, "image",                   &chainStepImage },
     {  8, "subtitle",                &chainStepSubtitle },
-    {  9, "RTF",                     nullptr },
+    {  9, "RTF",                     &chainStepRtf },
     { 10, "ASF",                     &chainStepAsf },
     { 11, "Photoshop",               &chainStepPhotoshop },
     { 12, "AMR",                     &chainStepAmr },
     { 13, "Atari executable",        &chainStepAtari },
     { 14, "PST",                     &chainStepPst },
     { 15, "text",                    &chainStepText },
-    { 16, "TNEF",                    nullptr },
+    { 16, "TNEF",                    &chainStepTnef },
     { 17, "AutoCAD",                 &chainStepAutoCad },
     { 18, "WAV",                     &chainStepWav },
     { 19, "MP3",                     &chainStepMp3 },

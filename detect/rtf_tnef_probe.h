@@ -1,0 +1,26 @@
+// RTF documents and TNEF attachments (chain steps 9 and 16): fixed bytes at
+// fixed offsets.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "common/byte_reader.h"
+#include "detect/chain_step.h"
+
+namespace kpl {
+
+// "{\rtf" at the start of a file of 5 bytes or more.
+bool isRTF(const std::string& path, unsigned long fileSize);
+bool isRTF(const InputFile& file, uint64_t fileSize);
+
+// The TNEF signature, then the tag and value of the TNEF version attribute,
+// in a file of 40 bytes or more.
+bool isTNEF(const std::string& path, unsigned long fileSize);
+bool isTNEF(const InputFile& file, uint64_t fileSize);
+
+// Steps 9 ("RTF") and 16 ("TNEF").
+bool chainStepRtf(const ScanInput& input, DetectionRecord& record);
+bool chainStepTnef(const ScanInput& input, DetectionRecord& record);
+
+}  // namespace kpl
