@@ -1,5 +1,5 @@
 // The post-classification rules: the rule tree on records as the mapping
-// table leaves them, the byte probes, and real files through scan.
+// table leaves them and the byte probes (real files: the golden corpus).
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -13,7 +13,6 @@
 namespace kpl {
 namespace {
 
-std::string fixture(const std::string& name) { return test::fixturesDir() + "/detect/" + name; }
 
 std::string bytes(std::initializer_list<int> list) {
   std::string s;
@@ -147,46 +146,6 @@ TEST(PostClassification, AtrParagraphCountWrapsPastOneMiB) {
   EXPECT_TRUE(isATRHeader(head, 4, 1u << 20));
   const unsigned char wrapped[] = {0x96, 0x02, 0x00, 0x00};  // 1 MiB + 16 bytes of image
   EXPECT_FALSE(isATRHeader(wrapped, 4, (1u << 20) + 16 + 16));
-}
-
-const struct {
-  const char* file;
-  const char* typeId;
-  const char* mime;
-  const char* extensions;
-  bool encrypted;
-} kScanCases[] = {
-    {"video.mp4", "MP4", "video/mp4", "mp4", false},
-    {"video_mp42.mp4", "MP4", "video/mp4", "mp4", false},
-    {"video.mov", "MOV", "video/quicktime", "mov", false},
-    {"video.3gp", "3GP", "video/3gpp", "3gp", false},
-    {"video.3g2", "3G2", "video/3gpp2", "3g2", false},
-    {"audio.m4a", "M4A/M4R", "audio/x-m4a", "m4a,m4r,mp4", false},
-    {"audiobook.m4b", "M4B", "audio/mp4", "m4b,mp4", false},
-    {"protected.m4p", "M4P", "audio/mp4", "m4p,mp4", false},
-    {"video.mpg", "MPEG", "video/mpeg", "mpe,mpg,mpeg,m1v,m2v,m2p", false},
-    {"unlisted_brand.mp4", "data", "application/octet-stream", "", false},
-    // The archive step takes a whole ISO 9660 image before libmagic is asked.
-    {"disc.iso", "ISO", "application/x-iso9660-image", "iso,img,bin,mdf", false},
-    {"compressed.dmg", "DMG", "application/x-apple-diskimage", "dmg", false},
-    {"disk.atr", "ATR", "application/octet-stream", "atr", false},
-    {"bad_size.atr", "data", "application/octet-stream", "", false},
-    {"encrypted_package.docx", "MSO-ENCRYPTED", "application/encrypted",
-     "docx,docm,xlsx,xlsb,xlsm,xltx,xltm,pptx,pptm,ppsx,ppsm,potx,potm", true},
-    // The text step takes LibreOffice's HTML before libmagic is asked.
-    {"page.html", "HTML", "text/html", "htm,html", false},
-};
-
-TEST(PostClassification, ScanNamesRealFiles) {
-  ASSERT_EQ(test::ensureEngineStarted(), 0);
-  for (const auto& c : kScanCases) {
-    SCOPED_TRACE(c.file);
-    const std::string json = test::scanJson(fixture(c.file));
-    EXPECT_EQ(test::jsonMember(json, "typeID"), c.typeId);
-    EXPECT_EQ(test::jsonMember(json, "type"), c.mime);
-    EXPECT_EQ(test::jsonMember(json, "extensions"), c.extensions);
-    EXPECT_EQ(test::jsonMember(json, "encrypted"), c.encrypted ? "true" : "false");
-  }
 }
 
 }  // namespace

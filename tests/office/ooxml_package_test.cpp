@@ -160,9 +160,8 @@ std::vector<std::pair<std::string, PackageBuilder>> builtPackages() {
   };
 }
 
-TEST(MSOffice2007, EveryPackageThroughScan) {
+TEST(MSOffice2007, EveryBuiltPackageThroughScan) {
   ASSERT_EQ(ensureEngineStarted(), 0);
-  for (const auto& [name, answer] : kFixtureAnswers) EXPECT_EQ(scanAnswer(fixture(name)), answer) << name;
   TempDir dir;
   int n = 0;
   for (const auto& [answer, package] : builtPackages()) {
