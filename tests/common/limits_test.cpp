@@ -21,8 +21,9 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
+// n little-endian bytes of v (zeros past its eight).
 void put(Bytes& out, uint64_t v, int n) {
-  for (int i = 0; i < n; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+  for (int i = 0; i < n; ++i) out.push_back(i < 8 ? static_cast<uint8_t>(v >> (8 * i)) : 0);
 }
 void putBE32(Bytes& out, uint32_t v) {
   for (int i = 3; i >= 0; --i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
