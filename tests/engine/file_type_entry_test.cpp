@@ -111,7 +111,8 @@ TEST_F(FileTypeEntry, TheExtensionDecidesWhatTheBytesCannot) {
 }
 
 TEST_F(FileTypeEntry, SplitVolumesByTheirVolumeExtensionOnly) {
-  // The first piece of a ZIP cut by `split`: a local header, no end record.
+  // Volumes from 7za -v, split and zip -s; the first piece of a ZIP cut by
+  // `split` is made here: a local header, no end record.
   const std::string zip = test::readFile(fixture("archive/plain.zip"));
   const std::string zipPiece = dir.write("p.zip.001", zip.substr(0, zip.size() / 2));
   const struct {
@@ -126,6 +127,7 @@ TEST_F(FileTypeEntry, SplitVolumesByTheirVolumeExtensionOnly) {
       {fixture("archive/noise.xz.001"), "001", "xz", "XZ", "application/octet-stream"},
       {fixture("archive/noise.gz.001"), "001", "gz", "GZ", "application/octet-stream"},
       {zipPiece, "001", "zip", "ZIP", "application/zip"},
+      {fixture("archive/zipsplit.z01"), "z01", "zip", "ZIP", "application/zip"},  // zip -s
   };
   for (const auto& c : cases) {
     ASSERT_EQ(test::jsonMember(test::scanJson(c.path), "typeID"), c.scanned) << c.path;
