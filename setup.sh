@@ -5,7 +5,7 @@
 #                        binding's tests
 #   ./setup.sh sanitize  build with AddressSanitizer + UndefinedBehaviorSanitizer
 #                        (clang, with libFuzzer targets), run the suite and each
-#                        fuzz target briefly (KPL_FUZZ_SECONDS, default 20)
+#                        fuzz target briefly (KPL_FUZZ_SECONDS, default 12)
 #   ./setup.sh tsan      build with ThreadSanitizer and run the suite (the
 #                        engine serves scans from many threads at once)
 #   ./setup.sh package   install, build the example host against the installed
@@ -71,16 +71,16 @@ case "$job" in
     # Every scan costs several times more here: a shorter soak.
     export KPL_SOAK_SCANS="${KPL_SOAK_SCANS:-2000}"
     (cd build-asan && ctest -j "$jobs" --output-on-failure)
-    seconds="${KPL_FUZZ_SECONDS:-20}"
+    seconds="${KPL_FUZZ_SECONDS:-12}"
     for f in build-asan/fuzz/*_fuzzer; do
       [ -x "$f" ] || continue
       name="$(basename "$f" _fuzzer)"
       corpus="$(mktemp -d)"
       cp -r fuzz/corpus/"$name"/. "$corpus"/ 2>/dev/null || true
       # The signature library reads every file no analyzer recognised: a
-      # minute at least.
+      # half a minute at least.
       run="$seconds"
-      [ "$name" = trid ] && [ "$run" -lt 60 ] && run=60
+      [ "$name" = trid ] && [ "$run" -lt 30 ] && run=30
       echo "fuzzing $name for ${run}s"
       # Run from the engine home: whole-engine targets start the engine there.
       (cd build-asan/home && "../fuzz/${name}_fuzzer" -max_total_time="$run" \
