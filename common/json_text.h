@@ -52,6 +52,25 @@ inline bool isValidUtf8(std::string_view text) {
   return true;
 }
 
+// The text with every ill-formed UTF-8 subpart replaced by U+FFFD, for
+// writers that escape by themselves but copy bytes as they are.
+inline std::string mendedUtf8(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t pos = 0; pos < text.size();) {
+    std::size_t invalid = 1;
+    const std::size_t n = utf8SequenceLength(text, pos, &invalid);
+    if (n == 0) {
+      out += "\xEF\xBF\xBD";  // U+FFFD
+      pos += invalid;
+    } else {
+      out.append(text.substr(pos, n));
+      pos += n;
+    }
+  }
+  return out;
+}
+
 // Appends text as the inside of a JSON string: the seven short escapes
 // (\b \t \n \f \r \" \\), every other byte below 0x20 as \u00XX, every
 // ill-formed UTF-8 subpart as U+FFFD; valid text otherwise unchanged.

@@ -12,6 +12,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "common/json_text.h"
 #include "common/limits.h"
 #include "config/string_util.h"
 
@@ -21,11 +22,26 @@ namespace {
 
 using JsonWriter = rapidjson::Writer<rapidjson::StringBuffer>;
 
+// The host's configuration may carry bytes that are not UTF-8 (an INI file in
+// a legacy code page, a damaged value); the JSON handed back must still
+// parse, so such bytes are written as U+FFFD.
 void writeString(JsonWriter& w, std::string_view s) {
+  if (!json_text::isValidUtf8(s)) {
+    const std::string mended = json_text::mendedUtf8(s);
+    w.String(mended.data(), static_cast<rapidjson::SizeType>(mended.size()));
+    return;
+  }
   w.String(s.data(), static_cast<rapidjson::SizeType>(s.size()));
 }
 
-void writeKey(JsonWriter& w, std::string_view s) { w.Key(s.data(), static_cast<rapidjson::SizeType>(s.size())); }
+void writeKey(JsonWriter& w, std::string_view s) {
+  if (!json_text::isValidUtf8(s)) {
+    const std::string mended = json_text::mendedUtf8(s);
+    w.Key(mended.data(), static_cast<rapidjson::SizeType>(mended.size()));
+    return;
+  }
+  w.Key(s.data(), static_cast<rapidjson::SizeType>(s.size()));
+}
 
 // The schema version is a float; written as a double it would read
 // 1.100000023841858 for 1.1. The float's shortest decimal form, read back
