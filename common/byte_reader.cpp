@@ -53,7 +53,6 @@ InputFile& InputFile::operator=(InputFile&& other) noexcept {
     ahead_ = std::move(other.ahead_);
     headLoaded_ = std::exchange(other.headLoaded_, false);
     tailLoaded_ = std::exchange(other.tailLoaded_, false);
-    readCalls_ = std::exchange(other.readCalls_, 0);
     zip_ = std::move(other.zip_);
   }
   return *this;
@@ -63,7 +62,6 @@ std::size_t InputFile::readDirect(uint64_t offset, void* dst, std::size_t n) con
   auto* out = static_cast<uint8_t*>(dst);
   std::size_t done = 0;
   while (done < n) {
-    ++readCalls_;
     ssize_t got = ::pread(fd_, out + done, n - done, static_cast<off_t>(offset + done));
     if (got < 0) {
       if (errno == EINTR) continue;

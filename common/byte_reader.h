@@ -81,8 +81,6 @@ class InputFile {
   // of every probe on this input shares one pass over the directory.
   const ZipIndex& zip() const;
 
-  // System calls that read file data so far (for benchmarks and tests).
-  uint64_t readCalls() const { return readCalls_; }
 
  private:
   struct Window {
@@ -101,7 +99,6 @@ class InputFile {
   std::vector<uint8_t> memory_;
   mutable Window head_, tail_, ahead_;
   mutable bool headLoaded_ = false, tailLoaded_ = false;
-  mutable uint64_t readCalls_ = 0;
   mutable std::unique_ptr<ZipIndex> zip_;
 };
 

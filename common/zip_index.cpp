@@ -106,10 +106,7 @@ ZipIndex ZipIndex::build(const InputFile& file) {
     const ZipCentralHeader header = ZipCentralHeader::decode(head);
     const uint16_t nameLen = header.nameLength;
     if (nameLen == 0) break;
-    if (nameLen > limits::kZipIndexMaxNameBytes - index.names_.size()) {
-      index.truncatedByLimit_ = true;
-      break;
-    }
+    if (nameLen > limits::kZipIndexMaxNameBytes - index.names_.size()) break;  // as if the directory ended
     const uint32_t namePos = pos + static_cast<uint32_t>(ZipCentralHeader::kLength);
     pos = namePos + nameLen + header.extraLength + header.commentLength;
 

@@ -103,9 +103,6 @@ class ZipIndex {
   // The first entry named exactly name, or null.
   const ZipEntry* find(std::string_view name) const;
   bool contains(std::string_view name) const { return find(name) != nullptr; }
-  // True when the walk stopped at a named limit rather than at the end of
-  // the directory or a damaged header.
-  bool truncatedByLimit() const { return truncatedByLimit_; }
 
   ZipIndex() = default;
   ZipIndex(ZipIndex&&) noexcept = default;
@@ -116,7 +113,6 @@ class ZipIndex {
  private:
   int64_t endRecord_ = -1;
   int64_t endRecordFromBottom_ = -1;
-  bool truncatedByLimit_ = false;
   // Every entry's name, back to back; entries_ and byName_ view into it. A
   // vector, not a string: moving it keeps its buffer (a short string's would
   // move inline and leave the views dangling).
