@@ -4,6 +4,8 @@
 //   real_mix_bench init     [--home DIR]             init(): wall and CPU time, RSS before and after
 //   real_mix_bench cold     [--home DIR] FILE        the first 30 scans of FILE (one per slot) against the next 30
 //   real_mix_bench soak     [--home DIR] LIST N      N scans over the list, one thread; RSS at the end
+//   real_mix_bench passes   [--home DIR] LIST K      K passes over the list, one thread: the first
+//                                                    meets every slot's libmagic handles cold
 //   real_mix_bench libmagic [--home DIR] LIST        libmagic alone, one handle pair, both answers per file
 //   real_mix_bench buffer   [--home DIR] LIST        libmagic on the path against libmagic on the file's
 //                                                    first 64 KiB: differing answers and time of each
@@ -88,7 +90,7 @@ struct Engine {
 };
 
 int usage() {
-  std::fprintf(stderr, "usage: real_mix_bench init|cold|soak|libmagic [--home DIR] ARGS (see the source's header)\n");
+  std::fprintf(stderr, "usage: real_mix_bench init|cold|soak|passes|libmagic|buffer [--home DIR] ARGS (see the source's header)\n");
   return 2;
 }
 
@@ -106,7 +108,7 @@ int main(int argc, char** argv) {
   home = fs::absolute(home).string();
   // Paths in a list are taken relative to where the bench was started.
   std::vector<std::string> files;
-  if ((mode == "soak" || mode == "libmagic" || mode == "buffer") && !args.empty()) files = readList(args[0]);
+  if ((mode == "soak" || mode == "passes" || mode == "libmagic" || mode == "buffer") && !args.empty()) files = readList(args[0]);
   if (mode == "cold" && !args.empty()) files.push_back(fs::absolute(args[0]).string());
 
   if (mode == "libmagic") {
@@ -201,6 +203,23 @@ int main(int argc, char** argv) {
     std::printf("cold init_ms=%.1f first30_wall_ms=%.1f first30_cpu_ms=%.1f next30_wall_ms=%.1f next30_cpu_ms=%.1f "
                 "rss_mib=%.1f\n",
                 initWall * 1e3, wall[0] * 1e3, cpu[0] * 1e3, wall[1] * 1e3, cpu[1] * 1e3, statusMiB("VmRSS"));
+    engine.deinit();
+    return 0;
+  }
+  if (mode == "passes") {
+    if (files.empty() || args.size() < 2) return usage();
+    const int passes = std::atoi(args[1].c_str());
+    for (int pass = 1; pass <= passes; ++pass) {
+      const double c = cpuSeconds();
+      const auto t = Clock::now();
+      long failures = 0;
+      for (const std::string& f : files)
+        if (!engine.scanOne(f)) ++failures;
+      const double wall = secondsSince(t);
+      std::printf("pass %d files=%zu wall=%.3f cpu=%.3f files_per_s=%.1f failures=%ld rss_mib=%.1f\n", pass,
+                  files.size(), wall, cpuSeconds() - c, static_cast<double>(files.size()) / wall, failures,
+                  statusMiB("VmRSS"));
+    }
     engine.deinit();
     return 0;
   }

@@ -278,7 +278,7 @@ TEST(CommandLineHost, FileListsFromFilesAndStandardInput) {
   ::unlink(err.c_str());
 }
 
-TEST(CommandLineHost, VersionNamesEngineDefinitionsAndLibmagic) {
+TEST(CommandLineHost, VersionNamesEngineDefinitionsLibmagicAndAllocator) {
   test::TempDir dir;
   const std::string err = errorFile();
   HostRun run = runHost({"--version"}, err);
@@ -294,6 +294,16 @@ TEST(CommandLineHost, VersionNamesEngineDefinitionsAndLibmagic) {
         "signature library: definitions 5.2.11, " + std::to_string(definitions) + " definitions",
         std::string(magicText)})
     EXPECT_NE(run.out.find(expected), std::string::npos) << expected << " not in\n" << run.out;
+
+  // The host restarts itself once with its allocator settings, and keeps
+  // any the user gave instead.
+  if (std::getenv("GLIBC_TUNABLES") == nullptr) {
+    EXPECT_NE(run.out.find("allocator: glibc.malloc.hugetlb=1:"), std::string::npos) << run.out;
+    ASSERT_EQ(::setenv("GLIBC_TUNABLES", "glibc.malloc.check=0", 1), 0);
+    run = runHost({"--version"}, err);
+    ::unsetenv("GLIBC_TUNABLES");
+    EXPECT_NE(run.out.find("allocator: glibc.malloc.check=0\n"), std::string::npos) << run.out;
+  }
   ::unlink(err.c_str());
 }
 
