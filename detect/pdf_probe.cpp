@@ -14,7 +14,8 @@
 //     cross-reference sections or object data reads more than
 //     kPdfQpdfMaxReadBytes;
 //   - it sees only files whose first or last kPdfEncryptSearchWindow bytes
-//     name "/Encrypt", where every real encrypted file keeps its trailer;
+//     name "/Encrypt" (also with #xx escapes), where every real encrypted
+//     file keeps its trailer;
 //   - the streams it decodes while opening (cross-reference and object
 //     streams) are inflated a second time beside it, only counting, and the
 //     open is abandoned once they would decode to more than
@@ -78,16 +79,60 @@ bool hasIllustratorMarker(const InputFile& file, std::size_t blockSize) {
   return false;
 }
 
-// Whether "/Encrypt" lies wholly inside [offset, offset + length), read in
-// chunks that overlap by the key's length less one.
+int hexDigit(unsigned char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// Whether the name starting at data[at] (a "/") begins with "Encrypt" once
+// its #xx escapes are decoded: a PDF may write any letter of a name that
+// way, libqpdf reads the trailer's key either way, and a file hiding its
+// encryption from a plain search is exactly what a scanner must not miss.
+bool escapedNameIsEncrypt(const unsigned char* data, std::size_t size, std::size_t at) {
+  std::size_t pos = at + 1;
+  for (std::size_t i = 1; i < sizeof(kEncryptKey); ++i) {
+    if (pos >= size) return false;
+    unsigned char c = data[pos];
+    if (c == '#') {
+      if (size - pos < 3) return false;
+      const int high = hexDigit(data[pos + 1]), low = hexDigit(data[pos + 2]);
+      if (high < 0 || low < 0) return false;
+      c = static_cast<unsigned char>(high * 16 + low);
+      pos += 3;
+    } else {
+      ++pos;
+    }
+    if (c != kEncryptKey[i]) return false;
+  }
+  return true;
+}
+
+bool chunkNamesEncrypt(const unsigned char* data, std::size_t size) {
+  if (CommonUtils::searchInBinary(data, size, kEncryptKey, sizeof(kEncryptKey)) >= 0) return true;
+  if (std::memchr(data, '#', size) == nullptr) return false;
+  for (std::size_t at = 0; at < size; ++at) {
+    const void* slash = std::memchr(data + at, '/', size - at);
+    if (slash == nullptr) return false;
+    at = static_cast<std::size_t>(static_cast<const unsigned char*>(slash) - data);
+    if (escapedNameIsEncrypt(data, size, at)) return true;
+  }
+  return false;
+}
+
+// Whether "/Encrypt", plainly or with escaped letters, lies wholly inside
+// [offset, offset + length), read in chunks that overlap by the longest
+// spelling's length less one.
 bool windowNamesEncrypt(const InputFile& file, uint64_t offset, uint64_t length) {
   constexpr std::size_t kChunk = 64 * 1024;
-  constexpr std::size_t kOverlap = sizeof(kEncryptKey) - 1;
+  constexpr std::size_t kLongestSpelling = 1 + 3 * (sizeof(kEncryptKey) - 1);  // "/#45#6E..."
+  constexpr std::size_t kOverlap = kLongestSpelling - 1;
   std::vector<unsigned char> chunk(kChunk);
   for (uint64_t done = 0; done < length;) {
     const std::size_t want = static_cast<std::size_t>(std::min<uint64_t>(kChunk, length - done));
     const std::size_t got = file.readAt(offset + done, chunk.data(), want);
-    if (CommonUtils::searchInBinary(chunk.data(), got, kEncryptKey, sizeof(kEncryptKey)) >= 0) return true;
+    if (chunkNamesEncrypt(chunk.data(), got)) return true;
     if (got < want || got <= kOverlap) return false;
     done += got - kOverlap;
     if (done + kOverlap >= length) return false;

@@ -84,6 +84,30 @@ TEST(PdfProbe, LibqpdfPrintsNothing) {
   EXPECT_EQ(test::readFile(captured), "");
 }
 
+// A trailer may spell its "/Encrypt" key with #xx escapes; libqpdf reads it
+// either way, so the search that decides whether to ask libqpdf must too.
+TEST(PdfProbe, EscapedEncryptKeyStillReachesLibqpdf) {
+  test::TempDir dir;
+  for (const char* name : {"encrypted_rc4_40.pdf", "encrypted_aes_256.pdf", "encrypted_object_streams.pdf"})
+    for (const std::string spelling : {"/Encr#79pt", "/#45#6E#63#72#79#70#74", "/#45ncrypt"}) {
+      std::string pdf = test::readFile(fixture(name));
+      int replaced = 0;
+      for (std::size_t at = 0; (at = pdf.find("/Encrypt", at)) != std::string::npos;)
+        if (pdf.compare(at, 16, "/EncryptMetadata") == 0) {
+          at += 16;
+        } else {
+          pdf.replace(at, 8, spelling);
+          at += spelling.size();
+          ++replaced;
+        }
+      ASSERT_GT(replaced, 0) << name;
+      EXPECT_TRUE(isPDFPasswordProtection(dir.write("escaped.pdf", pdf))) << name << " " << spelling;
+      // A broken escape is another name: not encrypted, and libqpdf is not asked.
+      pdf.replace(pdf.find(spelling), spelling.size(), "/Encr#7Gpt");
+      EXPECT_FALSE(isPDFPasswordProtection(dir.write("broken.pdf", pdf))) << name << " " << spelling;
+    }
+}
+
 TEST(RtfTnefProbe, SignaturesAndSizes) {
   test::TempDir dir;
   const std::string tnef = test::readFile(fixture("winmail.dat"));
