@@ -41,12 +41,11 @@ std::vector<std::string> splitAtSlash(const std::string& typeId) {
 
 // A volume of a split archive: the archive's own probe says the piece in
 // hand is not a whole archive.
-void applySplitVolume(const char* path, const std::string& ext, std::string& typeId, std::string& mime,
+void applySplitVolume(const InputFile& file, const std::string& ext, std::string& typeId, std::string& mime,
                       std::string& description, std::string& extensions) {
   if (!ArchiveFTAUtils::isSplitExtension(ext) || !ArchiveFTAUtils::isArchiveFileType(typeId)) return;
   const auto probe = ArchiveFTAUtils::splitFuntionHandler.find(typeId);
   if (probe == ArchiveFTAUtils::splitFuntionHandler.end()) return;
-  const InputFile file(path);
   if (!file.isOpen() || !probe->second(file, file.size())) return;
   if (typeId == "7Z" || typeId == "GZ" || typeId == "XZ") {
     mime = "application/octet-stream";
@@ -64,7 +63,11 @@ void applySplitVolume(const char* path, const std::string& ext, std::string& typ
 int fileTypeOf(const char* path, const char* extension, const char** resultJson) {
   unsigned int status = 0;
   const char* scanned = nullptr;
-  const int rc = scanFile(path, &status, &scanned);
+  if (path == nullptr) return scanFile(path, &status, &scanned);
+  // One open file for the scan and the split-volume probe after it, which
+  // so reads the bytes the scan read.
+  const ScanInput input(path);
+  const int rc = scanFile(input, &status, &scanned);
   if (rc != 0) return rc;
   if (scanned == nullptr) return 0;
 
@@ -80,7 +83,7 @@ int fileTypeOf(const char* path, const char* extension, const char** resultJson)
   std::string ext = upper(extension != nullptr ? extension : "");
   if (typeId.empty() || mime.empty()) return 0;
 
-  applySplitVolume(path, ext, typeId, mime, description, extensions);
+  applySplitVolume(input, ext, typeId, mime, description, extensions);
   changeFTAElementsBasedOnExtension(typeId, mime, description, extensions, encrypted, ext);
 
   std::vector<std::string> typeIds = splitAtSlash(typeId);

@@ -107,15 +107,14 @@ bool mappingInputsInSlot(int slot, const ScanInput& input, MappingInputs& answer
   return true;
 }
 
-bool detectInSlot(int slot, const std::string& path, DetectionRecord& record) {
+bool detectInSlot(int slot, const ScanInput& input, DetectionRecord& record) {
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return false;
+  if (::stat(input.path().c_str(), &st) != 0) return false;
 
-  // The file is opened once here and every step reads this one input. What
-  // does not open as a regular file (a directory, a FIFO, a file that cannot
-  // be read) would fail every step's probe alike, so it goes straight to
-  // libmagic, which names such things.
-  const ScanInput input(path);
+  // The file is opened once per scan and every step reads this one input.
+  // What does not open as a regular file (a directory, a FIFO, a file that
+  // cannot be read) would fail every step's probe alike, so it goes straight
+  // to libmagic, which names such things.
   if (input.isOpen())
     for (const ChainStep& step : scanChain())
       if (step.run != nullptr && step.run(input, record)) return true;
@@ -141,19 +140,33 @@ bool mappingInputs(const std::string& path, MappingInputs& inputs) {
   return mappingInputsInSlot(getThreadIndex(), ScanInput(path), inputs);
 }
 
-int scanFile(const char* path, unsigned int* status, const char** resultJson) {
-  const int slot = getThreadIndex();
+namespace {
+
+int scanInSlot(int slot, const ScanInput* input, unsigned int* status, const char** resultJson) {
   if (status) *status = 1;
   if (resultJson) *resultJson = nullptr;
-  if (path == nullptr || !engineStarted()) return 1;  // no slots before init or after deinit
+  if (input == nullptr || !engineStarted()) return 1;  // no slots before init or after deinit
   DetectionRecord record;
-  if (!detectInSlot(slot, path, record)) return 1;
+  if (!detectInSlot(slot, *input, record)) return 1;
   std::string json = createOutputJson(record.typeId, record.mime, record.description, record.extensions,
                                       record.encrypted, {});
   // Registered only when the host can receive it: nobody could give back
   // an answer dropped on the floor.
   if (resultJson) *resultJson = addString(json.c_str());
   return 0;
+}
+
+}  // namespace
+
+int scanFile(const char* path, unsigned int* status, const char** resultJson) {
+  const int slot = getThreadIndex();
+  if (path == nullptr) return scanInSlot(slot, nullptr, status, resultJson);
+  const ScanInput input(path);
+  return scanInSlot(slot, &input, status, resultJson);
+}
+
+int scanFile(const ScanInput& input, unsigned int* status, const char** resultJson) {
+  return scanInSlot(getThreadIndex(), &input, status, resultJson);
 }
 
 }  // namespace kpl

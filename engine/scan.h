@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "common/scan_input.h"
 
 namespace kpl {
 
@@ -11,6 +12,9 @@ namespace kpl {
 // in *resultJson, or 1 with *resultJson null. May throw (allocation
 // failure, or an exception out of an analyzer); the export contains that.
 int scanFile(const char* path, unsigned int* status, const char** resultJson);
+// The same over a file the caller opened, for a caller that reads it again
+// afterwards (kplFileType).
+int scanFile(const ScanInput& input, unsigned int* status, const char** resultJson);
 
 // The four answers the mapping table sees for a file that no analyzer
 // recognised, after the pipeline's rewrites (an Office Open XML extension
