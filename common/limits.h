@@ -182,5 +182,11 @@ inline constexpr uint64_t kPdfQpdfMaxReadBytes = 32u * 1024u * 1024u;
 // stream in memory whole; a cross-reference stream of a million objects is
 // about 7 MiB decoded.
 inline constexpr uint64_t kPdfMaxDecodedStreamBytes = 32u * 1024u * 1024u;
+// Largest file whose damaged cross-reference table libqpdf may rebuild.
+// Rebuilding tokenizes the whole file, up to four times over, and keeps an
+// entry for every object it finds, so its time and memory follow the
+// file's size; four passes over this size stay inside kPdfQpdfMaxReadBytes.
+inline constexpr uint64_t kPdfRecoveryMaxFileBytes = 4u * 1024u * 1024u;
+static_assert(4 * kPdfRecoveryMaxFileBytes <= kPdfQpdfMaxReadBytes);
 
 }  // namespace kpl::limits

@@ -7,9 +7,10 @@
 // password is not empty. libqpdf runs inside the host's process on hostile
 // files, so:
 //   - it prints nothing: warnings are suppressed and its logger discards;
-//   - it never rebuilds a damaged cross-reference table (recovery would
-//     tokenize the whole file and keep an entry per object it finds); a
-//     file it cannot open as written counts as not protected;
+//   - it rebuilds a damaged cross-reference table only for files of at
+//     most kPdfRecoveryMaxFileBytes (rebuilding tokenizes the whole file and
+//     keeps an entry per object it finds); a larger damaged file counts as
+//     not protected;
 //   - it reads through a source with a byte budget, so that no walk over
 //     cross-reference sections or object data reads more than
 //     kPdfQpdfMaxReadBytes;
@@ -212,16 +213,19 @@ class BudgetedInputSource : public InputSource {
   static constexpr size_t kWindow = 64 * 1024;
 
   // The cached byte at offset (which is inside the file), filling the window
-  // there first when needed.
+  // around it first when needed. Windows start on multiples of their size,
+  // so a walk backwards (libqpdf looks for "startxref" and trailers from the
+  // end) spends the budget once per window, not once per step.
   const unsigned char* cachedAt(qpdf_offset_t offset) {
     if (offset < windowStart_ || offset >= windowStart_ + static_cast<qpdf_offset_t>(window_.size())) {
       if (budget_ < kWindow) throw std::runtime_error("read budget spent");
+      const qpdf_offset_t start = offset - offset % static_cast<qpdf_offset_t>(kWindow);
       window_.resize(kWindow);
-      const size_t got = file_.readAt(static_cast<uint64_t>(offset), window_.data(), kWindow);
+      const size_t got = file_.readAt(static_cast<uint64_t>(start), window_.data(), kWindow);
       budget_ -= kWindow;
       window_.resize(got);
-      windowStart_ = offset;
-      if (got == 0) throw std::runtime_error("read failed");
+      windowStart_ = start;
+      if (got <= static_cast<size_t>(offset - start)) throw std::runtime_error("read failed");
     }
     return window_.data() + (offset - windowStart_);
   }
@@ -340,7 +344,7 @@ bool isPDFPasswordProtection(const InputFile& file) {
     QPDF pdf;
     pdf.setLogger(logger);
     pdf.setSuppressWarnings(true);
-    pdf.setAttemptRecovery(false);
+    pdf.setAttemptRecovery(file.size() <= limits::kPdfRecoveryMaxFileBytes);
     pdf.processInputSource(std::make_shared<BudgetedInputSource>(file), nullptr);
     return false;  // it opened without a password
   } catch (const QPDFExc& e) {

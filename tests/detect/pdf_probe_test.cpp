@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "common/common_utils.h"
+#include "common/limits.h"
 #include "detect/pdf_probe.h"
 #include "detect/rtf_tnef_probe.h"
 #include "test_support.h"
@@ -106,6 +107,17 @@ TEST(PdfProbe, EscapedEncryptKeyStillReachesLibqpdf) {
       pdf.replace(pdf.find(spelling), spelling.size(), "/Encr#7Gpt");
       EXPECT_FALSE(isPDFPasswordProtection(dir.write("broken.pdf", pdf))) << name << " " << spelling;
     }
+}
+
+// A damaged cross-reference table is rebuilt up to a size, so a damaged
+// encrypted file is still known for what it is; past it, not.
+TEST(PdfProbe, DamagedFileIsRebuiltUpToTheLimit) {
+  test::TempDir dir;
+  const std::string damaged = test::readFile(fixture("damaged_encrypted.pdf"));
+  const std::size_t limit = static_cast<std::size_t>(limits::kPdfRecoveryMaxFileBytes);
+  ASSERT_LT(damaged.size(), limit);
+  EXPECT_TRUE(isPDFPasswordProtection(dir.write("at.pdf", damaged + std::string(limit - damaged.size(), ' '))));
+  EXPECT_FALSE(isPDFPasswordProtection(dir.write("past.pdf", damaged + std::string(limit + 1 - damaged.size(), ' '))));
 }
 
 TEST(RtfTnefProbe, SignaturesAndSizes) {
