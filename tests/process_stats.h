@@ -21,6 +21,15 @@ inline long anonymousKiB() {
   return -1;
 }
 
+// The peak resident size so far (VmHWM), for what one call may cost.
+inline long peakResidentKiB() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.rfind("VmHWM:", 0) == 0) return std::atol(line.c_str() + 6);
+  return -1;
+}
+
 inline int openDescriptors() {
   int count = 0;
   if (DIR* dir = ::opendir("/proc/self/fd")) {
