@@ -1,5 +1,5 @@
-// What a long run must give back, read from /proc: the soak test and the
-// soak benchmark measure the same two numbers.
+// What a run holds, read from /proc: memory and open descriptors, for the
+// tests and benchmarks that check a run gives them back.
 #pragma once
 
 #include <dirent.h>
@@ -10,25 +10,22 @@
 
 namespace kpl::test {
 
-// Anonymous resident memory: the heap. File-backed pages (mapped magic
-// databases, touched a little more by each new kind of file) are the page
-// cache's, not a cost the engine can leak.
-inline long anonymousKiB() {
+// A "Name:  value kB" line of /proc/self/status, in KiB (-1 if absent).
+inline long statusKiB(const std::string& name) {
   std::ifstream status("/proc/self/status");
   std::string line;
   while (std::getline(status, line))
-    if (line.rfind("RssAnon:", 0) == 0) return std::atol(line.c_str() + 8);
+    if (line.rfind(name + ":", 0) == 0) return std::atol(line.c_str() + name.size() + 1);
   return -1;
 }
 
-// The peak resident size so far (VmHWM), for what one call may cost.
-inline long peakResidentKiB() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line))
-    if (line.rfind("VmHWM:", 0) == 0) return std::atol(line.c_str() + 6);
-  return -1;
-}
+// Anonymous resident memory: the heap. File-backed pages (mapped magic
+// databases, touched a little more by each new kind of file) are the page
+// cache's, not a cost the engine can leak.
+inline long anonymousKiB() { return statusKiB("RssAnon"); }
+
+// The peak resident size so far, for what one call may cost.
+inline long peakResidentKiB() { return statusKiB("VmHWM"); }
 
 inline int openDescriptors() {
   int count = 0;
