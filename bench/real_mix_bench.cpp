@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "kpl_engine.h"
+#include "process_stats.h"
 
 namespace fs = std::filesystem;
 
@@ -45,15 +46,7 @@ double cpuSeconds() {
 }
 
 // A line of /proc/self/status in MiB ("VmRSS", "VmHWM").
-double statusMiB(const char* key) {
-  std::ifstream in("/proc/self/status");
-  std::string line;
-  const std::size_t keyLength = std::strlen(key);
-  while (std::getline(in, line))
-    if (line.compare(0, keyLength, key) == 0 && line.size() > keyLength && line[keyLength] == ':')
-      return std::atof(line.c_str() + keyLength + 1) / 1024.0;
-  return 0;
-}
+double statusMiB(const char* key) { return static_cast<double>(kpl::test::statusKiB(key)) / 1024.0; }
 
 std::vector<std::string> readList(const std::string& listFile) {
   std::vector<std::string> files;

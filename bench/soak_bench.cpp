@@ -7,7 +7,6 @@
 // visible next to the engine's own.
 //
 //   soak_bench [--home DIR] [--scans N] FOLDER
-#include <dirent.h>
 #include <dlfcn.h>
 #include <unistd.h>
 
@@ -22,27 +21,14 @@
 #include <vector>
 
 #include "kpl_engine.h"
+#include "process_stats.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-long anonymousKiB() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line))
-    if (line.rfind("RssAnon:", 0) == 0) return std::atol(line.c_str() + 8);
-  return -1;
-}
-
-int openDescriptors() {
-  int count = 0;
-  if (DIR* dir = ::opendir("/proc/self/fd")) {
-    while (::readdir(dir) != nullptr) ++count;
-    ::closedir(dir);
-  }
-  return count;
-}
+using kpl::test::anonymousKiB;
+using kpl::test::openDescriptors;
 
 struct Engine {
   decltype(&::init) init = nullptr;

@@ -72,6 +72,20 @@ std::string jsonMember(const std::string& json, const std::string& name) {
   return json.substr(at, json.find_first_of(",}", at) - at);
 }
 
+std::string scanAnswer(const std::string& path) {
+  const std::string json = scanJson(path);
+  return jsonMember(json, "typeID") + (jsonMember(json, "encrypted") == "true" ? " encrypted" : "");
+}
+
+std::string randomBytes(std::size_t n, unsigned seed) {
+  std::string s(n, '\0');
+  for (auto& c : s) {
+    seed = seed * 1103515245u + 12345u;
+    c = static_cast<char>(seed >> 16);
+  }
+  return s;
+}
+
 int ensureEngineStarted() {
   static std::once_flag once;
   static int status = 1;

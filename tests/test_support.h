@@ -28,6 +28,18 @@ class TempDir {
   std::string path_;
 };
 
+// v as `bytes` bytes, least or most significant first.
+inline std::string le(uint64_t v, int bytes) {
+  std::string s;
+  for (int i = 0; i < bytes; ++i) s += static_cast<char>(v >> (8 * i));
+  return s;
+}
+inline std::string be(uint64_t v, int bytes) {
+  std::string s;
+  for (int i = bytes - 1; i >= 0; --i) s += static_cast<char>(v >> (8 * i));
+  return s;
+}
+
 bool fileExists(const std::string& path);
 std::string readFile(const std::string& path);
 
@@ -35,6 +47,10 @@ std::string readFile(const std::string& path);
 std::string scanJson(const std::string& path);
 // The value of a string or literal member of a result JSON ("" if absent).
 std::string jsonMember(const std::string& json, const std::string& name);
+// scan's "typeID", with " encrypted" appended where the answer says so.
+std::string scanAnswer(const std::string& path);
+// Bytes no format claims, the same for the same seed.
+std::string randomBytes(std::size_t n, unsigned seed);
 
 // Starts the engine once per process in the engine home (ASSERTs inside
 // the caller are not possible here; returns init's status).

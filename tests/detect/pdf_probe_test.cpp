@@ -43,6 +43,18 @@ TEST(PdfProbe, HeaderRules) {
   EXPECT_EQ(classifyPDFType(dir.path() + "/missing.pdf", 100), PdfNone);
 }
 
+// The same bound through scan, on a whole document: a header past it is
+// left to libmagic, which does not call the file a PDF.
+TEST(PdfProbe, ScanSeesTheHeaderUpToByte1016) {
+  ASSERT_EQ(test::ensureEngineStarted(), 0);
+  test::TempDir dir;
+  const std::string document = test::readFile(fixture("document.pdf"));
+  EXPECT_EQ(test::jsonMember(test::scanJson(dir.write("at1016.pdf", std::string(1016, '\n') + document)), "typeID"),
+            "PDF");
+  EXPECT_NE(test::jsonMember(test::scanJson(dir.write("at1017.pdf", std::string(1017, '\n') + document)), "typeID"),
+            "PDF");
+}
+
 TEST(PdfProbe, SearchInBinaryFindsFirstWholeOccurrence) {
   auto find = [](const std::string& hay, std::size_t length, const std::string& needle) {
     return CommonUtils::searchInBinary(reinterpret_cast<const unsigned char*>(hay.data()), length,
@@ -73,12 +85,14 @@ TEST(PdfProbe, TruncationSweep) {
 TEST(PdfProbe, LibqpdfPrintsNothing) {
   test::TempDir dir;
   const std::string captured = dir.path() + "/out.txt";
+  const std::string late = dir.write("late.pdf", std::string(1016, '\n') + test::readFile(fixture("document.pdf")));
   const int status = test::runInChild([&] {
     int fd = ::open(captured.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     ::dup2(fd, 1);
     ::dup2(fd, 2);
-    for (const char* name : {"damaged.pdf", "damaged_encrypted.pdf", "encrypted_aes_256.pdf", "header_at_1016.pdf"})
+    for (const char* name : {"damaged.pdf", "damaged_encrypted.pdf", "encrypted_aes_256.pdf"})
       isPDFPasswordProtection(fixture(name));
+    isPDFPasswordProtection(late);
     return 0;
   });
   EXPECT_EQ(status, 0);

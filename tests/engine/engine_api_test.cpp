@@ -7,7 +7,6 @@
 #include <atomic>
 #include <clocale>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -18,6 +17,7 @@
 #include "detect/file_type_groups.h"
 #include "engine/engine_state.h"
 #include "kpl_engine.h"
+#include "process_stats.h"
 #include "test_support.h"
 #include "test_support_process.h"
 
@@ -231,11 +231,6 @@ TEST(EngineConversions, BoundedByTheDestinationAndSafeOnNull) {
   }
 }
 
-int countOpenDescriptors() {
-  std::filesystem::directory_iterator fds("/proc/self/fd");
-  return static_cast<int>(std::distance(begin(fds), end(fds)));
-}
-
 // deinit then init, or init twice, must answer exactly as the first start:
 // the tables are rebuilt from empty, the handles not opened a second time.
 TEST(EngineLifecycle, InitAgainGivesTheFirstStartsAnswers) {
@@ -252,7 +247,7 @@ TEST(EngineLifecycle, InitAgainGivesTheFirstStartsAnswers) {
                                     kpl::listTypeIdAlterByExtension.size(), kpl::map_TypeToGroupId.at("PDF").size()};
   };
   const std::vector<std::size_t> sizes = tableSizes();
-  const int descriptors = countOpenDescriptors();
+  const int descriptors = kpl::test::openDescriptors();
   const magic_t firstHandle = kpl::myt[0];
 
   EXPECT_EQ(init(), 0);  // running already: nothing is opened again
@@ -263,7 +258,7 @@ TEST(EngineLifecycle, InitAgainGivesTheFirstStartsAnswers) {
     ASSERT_EQ(init(), 0);
     EXPECT_EQ(kpl::test::scanJson(gif), answer);
     EXPECT_EQ(tableSizes(), sizes);
-    EXPECT_EQ(countOpenDescriptors(), descriptors);
+    EXPECT_EQ(kpl::test::openDescriptors(), descriptors);
   }
   getFileTypeGroup(&groups);
   EXPECT_EQ(groups, groupsJson);

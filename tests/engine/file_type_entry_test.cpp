@@ -3,8 +3,6 @@
 // text and XML rules, and the read-back of scan's answer.
 #include <gtest/gtest.h>
 
-#include <random>
-
 #include "common/common_utils.h"
 #include "detect/extension_rules.h"
 #include "kpl_engine.h"
@@ -51,13 +49,6 @@ std::string atariExecutable() {
   return std::string("\xFF\xFF\x00\x20\x03\x20", 6) + "\xEA\xEA\xEA\xEA";
 }
 
-std::string randomBytes(std::size_t n) {
-  std::mt19937 rng(3);
-  std::string s(n, '\0');
-  for (char& c : s) c = static_cast<char>(rng());
-  return s;
-}
-
 class FileTypeEntry : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_EQ(test::ensureEngineStarted(), 0); }
@@ -88,8 +79,8 @@ TEST_F(FileTypeEntry, TheExtensionDecidesWhatTheBytesCannot) {
       {csv, "csv", "CSV", nullptr, nullptr, R"("TXT","CSV")", false},
       {dir.write("a.xex", atariExecutable()), "exe", "XEX/EXE", nullptr, "xex,exe", R"("XEX","EXE")", false},
       {fixture("office/word_password.doc"), "doc", "DOC-ENCRYPTED", nullptr, nullptr, R"("DOC-ENCRYPTED")", true},
-      {dir.write("r.docx", randomBytes(3000)), "docx", "data", "application/octet-stream", "-", R"("data","DOCX")", false},
-      {dir.write("r.bin", randomBytes(3000)), "bin", "data", nullptr, "", R"("data","BIN")", false},
+      {dir.write("r.docx", test::randomBytes(3000, 3)), "docx", "data", "application/octet-stream", "-", R"("data","DOCX")", false},
+      {dir.write("r.bin", test::randomBytes(3000, 3)), "bin", "data", nullptr, "", R"("data","BIN")", false},
       {fixture("text/plain.xml"), "svg", "XML", nullptr, "xml,svg", R"("XML","SVG")", false},
       {fixture("text/plain.xml"), "XML", "XML", nullptr, "xml", R"("XML")", false},
       {fixture("text/plain.xml"), "", "XML", nullptr, "xml", R"("XML")", false},

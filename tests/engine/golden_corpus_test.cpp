@@ -33,7 +33,7 @@ const char kTable[] = "expected.tsv";
 
 // Scripts that made the fixtures and notes beside them are not fixtures.
 bool isFixture(const fs::path& p) {
-  static const std::regex kNotFixture(R"((generate|make_|pack_)[^/]*\.(sh|py)|README[^/]*|[^/]*\.tsv)");
+  static const std::regex kNotFixture(R"((generate|make_|pack_|office_suite)[^/]*\.(sh|py)|README[^/]*|[^/]*\.tsv)");
   return !std::regex_match(p.filename().string(), kNotFixture);
 }
 

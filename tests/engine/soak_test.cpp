@@ -1,7 +1,6 @@
 // A long run as a busy host makes it: thousands of scans from eight threads
 // over every fixture. Answers must stay those of one thread and parse as
 // JSON; descriptors, registered strings and memory must come back.
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <rapidjson/document.h>
 
@@ -11,13 +10,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <thread>
 #include <vector>
 
 #include "engine/string_store.h"
 #include "kpl_engine.h"
+#include "process_stats.h"
 #include "test_support.h"
 
 namespace kpl {
@@ -45,26 +44,6 @@ std::size_t soakScans() {
   const char* text = std::getenv("KPL_SOAK_SCANS");
   const long value = text != nullptr ? std::atol(text) : 0;
   return value > 0 ? static_cast<std::size_t>(value) : kDefaultScans;
-}
-
-// Anonymous resident memory: the heap. File-backed pages (the 60 handles'
-// mapped magic databases, touched a little more by each new kind of file)
-// are the page cache's, not a cost the engine can leak.
-long anonymousKiB() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line))
-    if (line.rfind("RssAnon:", 0) == 0) return std::atol(line.c_str() + 8);
-  return -1;
-}
-
-int openDescriptors() {
-  int count = 0;
-  if (DIR* dir = ::opendir("/proc/self/fd")) {
-    while (::readdir(dir) != nullptr) ++count;
-    ::closedir(dir);
-  }
-  return count;
 }
 
 bool isJsonObject(const std::string& text) {
@@ -121,16 +100,16 @@ TEST(Soak, EightThreadsKeepOneThreadsAnswersAndGiveEverythingBack) {
     if (answer != "scan failed" && !isJsonObject(answer)) ++invalid;
   };
   scanFromThreads(files, 4 * files.size(), check);  // the threads' allocator arenas
-  const int descriptorsBefore = openDescriptors();
+  const int descriptorsBefore = test::openDescriptors();
   const std::size_t stringsBefore = registeredStringCount();
-  const long memoryBefore = anonymousKiB();
+  const long memoryBefore = test::anonymousKiB();
 
   const std::size_t total = soakScans();
   const auto start = std::chrono::steady_clock::now();
   scanFromThreads(files, total, check);
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  const long memoryAfter = anonymousKiB();
-  const int descriptorsAfter = openDescriptors();
+  const long memoryAfter = test::anonymousKiB();
+  const int descriptorsAfter = test::openDescriptors();
 
   std::printf("soak: %zu scans of %zu files on %d threads in %.1f s; anonymous memory %ld KiB -> %ld KiB (%+ld); "
               "descriptors %d -> %d\n",

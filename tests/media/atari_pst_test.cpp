@@ -8,7 +8,7 @@
 namespace kpl {
 namespace {
 
-std::string word(uint16_t v) { return {static_cast<char>(v), static_cast<char>(v >> 8)}; }
+std::string word(uint16_t v) { return test::le(v, 2); }
 
 // A segment header and its bytes (end - start + 1 of them unless given).
 std::string segment(uint16_t start, uint16_t end, long bytes = -1) {

@@ -23,15 +23,8 @@ PhotoshopType psd(const std::string& b) { return PhotoshopFTAUtils::isPTSFileBas
 unsigned char subtitle(const std::string& b) { return SubtitleFTAUtils::isSubtitle(inTemp(b)); }
 MediaContainerFileType asf(const std::string& b) { return ASFHandler::isASFFileBased(inTemp(b)); }
 
-std::string be(uint64_t v, int bytes) {
-  std::string s;
-  for (int i = bytes - 1; i >= 0; --i) s += char(v >> (8 * i));
-  return s;
-}
-std::string le(uint64_t v, int bytes) {
-  std::string s = be(v, bytes);
-  return {s.rbegin(), s.rend()};
-}
+using test::be;
+using test::le;
 
 // A PNG chunk with `length` in its header and zero data and CRC bytes; the
 // data is left out when the length is not meant to be believed.

@@ -12,7 +12,7 @@ using test::jsonMember;
 using test::scanJson;
 
 std::string typeIdOf(const std::string& path) { return jsonMember(scanJson(path), "typeID"); }
-std::string word(uint16_t v) { return {static_cast<char>(v), static_cast<char>(v >> 8)}; }
+std::string word(uint16_t v) { return test::le(v, 2); }
 
 TEST(MediaScan, ConstructedImagesAndSubtitles) {
   ASSERT_EQ(test::ensureEngineStarted(), 0);
@@ -60,11 +60,7 @@ TEST(AudioCadScan, ConstructedFilesThroughTheChain) {
                   jsonMember(json, "description"),
               expected);
   }
-  // Not ours: a DXF without a HEADER section, an MPEG-2.5 stream without a
-  // tag (its first look wants a sync the stream does not have) and a load
-  // file whose segment runs past the end.
-  EXPECT_NE(typeIdOf(test::fixturesDir() + "/media_cad/entities_only.dxf"), "DXF");
-  EXPECT_NE(jsonMember(scanJson(test::fixturesDir() + "/media_audio/mpeg25.mp3"), "type"), "audio/mp3");
+  // Not ours: a load file whose segment runs past the end.
   EXPECT_NE(typeIdOf(dir.write("g", load + word(0x3000) + word(0x30FF))), "XEX/EXE");
 }
 

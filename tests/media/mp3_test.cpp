@@ -107,9 +107,7 @@ TEST(MP3Parser, TruncationSweep) {
   for (std::size_t n = 0; n <= bytes.size(); ++n) EXPECT_EQ(isMp3(bytes.substr(0, n)), n >= needed) << n;
 }
 
-std::string u32le(uint32_t v) {
-  return {static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16), static_cast<char>(v >> 24)};
-}
+std::string u32le(uint32_t v) { return test::le(v, 4); }
 
 TEST(WAVParser, RiffFormAndDeclaredSize) {
   const std::string body = "WAVEfmt " + std::string(20, '\0');

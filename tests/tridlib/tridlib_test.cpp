@@ -49,12 +49,9 @@ std::vector<std::string> names(const std::vector<Definition>& defs, const std::s
   return out;
 }
 
-std::string le16(unsigned v) { return std::string{static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)}; }
-std::string le32(uint32_t v) { return le16(v & 0xFFFF) + le16(v >> 16); }
-std::string be32(uint32_t v) {
-  return std::string{static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8),
-                     static_cast<char>(v)};
-}
+std::string le16(unsigned v) { return kpl::test::le(v, 2); }
+std::string le32(uint32_t v) { return kpl::test::le(v, 4); }
+std::string be32(uint32_t v) { return kpl::test::be(v, 4); }
 
 // A compound-file directory entry: UTF-16 name, its length, type, colour.
 std::string oleEntry(const std::string& name, uint8_t type, const std::string& clsid = std::string(16, '\0')) {
