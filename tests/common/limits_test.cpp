@@ -7,15 +7,14 @@
 
 #include <fcntl.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <functional>
 #include <random>
-
-#define CHARS32 "000102030405060708090A0B0C0D0E0F"
-#define CHARS64 "7A6B5C4D3E2F1A0B9C8D7E6F5A4B3C2D1E0F9A8B7C6D5E4F3A2B1C0D9E8F7A6B"
+#include <type_traits>
 
 #include "archive/archive_builders.h"
 #include "archive/pe_file_parser.h"
@@ -114,31 +113,33 @@ Bytes mp3AfterJunk(std::size_t junk) {
   return mp3;
 }
 
-// The whole content of an input, for checks whose API takes text.
-std::string contentOf(const InputFile& f) {
+std::string repeat(const std::string& s, std::size_t n) {
+  std::string out;
+  for (out.reserve(s.size() * n); n > 0; --n) out += s;
+  return out;
+}
+std::string be32(uint32_t v) { return {char(v >> 24), char(v >> 16), char(v >> 8), char(v)}; }
+bool has(const std::vector<std::string>& list, const char* text) { return std::count(list.begin(), list.end(), text) > 0; }
+// The whole content of an input, for checks whose API takes text or a path.
+std::string textOf(const InputFile& f) {
   const Bytes b = f.read(0, static_cast<std::size_t>(f.size()));
   return std::string(b.begin(), b.end());
 }
-Bytes bytesOf(const std::string& s) { return Bytes(s.begin(), s.end()); }
-std::string repeat(const std::string& s, std::size_t n) {
-  std::string out;
-  out.reserve(s.size() * n);
-  for (std::size_t i = 0; i < n; ++i) out += s;
-  return out;
-}
-std::string be32(uint32_t v) {
-  Bytes b;
-  putBE32(b, v);
-  return std::string(b.begin(), b.end());
-}
-std::string crlfLines(const std::vector<std::string>& lines) {
-  std::string out;
-  for (const std::string& l : lines) out += l + "\r\n";
-  return out;
+
+// `head`, zeros up to `size` bytes, then `tail`: the zeros of a sparse file
+// cost neither memory nor disk.
+InputFile sparseFile(const Bytes& head, uint64_t size, const std::string& tail = "") {
+  test::TempDir dir;
+  const std::string path = dir.write("sparse", head);
+  const int fd = ::open(path.c_str(), O_WRONLY);
+  EXPECT_TRUE(fd >= 0 && ::ftruncate(fd, static_cast<off_t>(size)) == 0 &&
+              ::pwrite(fd, tail.data(), tail.size(), static_cast<off_t>(size)) == static_cast<ssize_t>(tail.size()));
+  ::close(fd);
+  return InputFile(path);  // open, so the directory may go
 }
 
-// An ASF header of `others` 24-byte objects and then a codec list of these
-// entry types (each with empty texts); both counts claim the maximum.
+// An ASF header of `others` 24-byte objects, then a codec list of entries
+// of these types with empty texts; both counts claim the most there can be.
 Bytes asfWithCodecList(uint32_t others, const std::vector<uint16_t>& types) {
   Bytes b;
   append(b, std::string("\x30\x26\xB2\x75\x8E\x66\xCF\x11\xA6\xD9\x00\xAA\x00\x62\xCE\x6C", 16));
@@ -150,298 +151,289 @@ Bytes asfWithCodecList(uint32_t others, const std::vector<uint16_t>& types) {
   return b;
 }
 
-// A resource section whose root holds n entries, entry(i, tailAt) giving
-// each one's name and offset fields, followed by `tail` at tailAt.
-Bytes resourceRoot(uint32_t n, const std::function<std::pair<uint32_t, uint32_t>(uint32_t, uint32_t)>& entry,
-                   const Bytes& tail) {
+// A PE image whose resource root holds n entries, entry(i, tailAt) giving
+// each one's name and offset fields, with `tail` after the root.
+Bytes resourceRoot(uint32_t n, std::pair<uint32_t, uint32_t> (*entry)(uint32_t, uint32_t), const Bytes& tail) {
   Bytes s(16 + 8 * std::size_t{n}, 0);
   test::put(s, {{12, 2, n / 2}, {14, 2, n - n / 2}});
-  const uint32_t tailAt = static_cast<uint32_t>(s.size());
   for (uint32_t i = 0; i < n; ++i) {
-    const auto [name, offset] = entry(i, tailAt);
+    const auto [name, offset] = entry(i, static_cast<uint32_t>(s.size()));
     test::put(s, {{16 + 8 * std::size_t{i}, 4, name}, {20 + 8 * std::size_t{i}, 4, offset}});
   }
   test::append(s, tail);
   return test::PeBuilder().section(".rsrc", 0x3000, s).bytes();
 }
 
-// A compound file whose Workbook stream holds `fillers` records before an
-// XOR FilePass record.
-Bytes workbookWithFilePassAfter(std::size_t fillers) {
-  Bytes stream;
-  for (std::size_t i = 0; i < fillers; ++i) test::CfbBuilder::put32(stream, 0x000200E1), put(stream, 0, 2);
-  test::CfbBuilder::put32(stream, 0x0006002F), put(stream, 0, 6);
-  test::CfbBuilder::put32(stream, 0x0000000A);
-  test::CfbBuilder b;
-  b.stream("Workbook", stream);
-  return b.build();
+// `head` and then zeros, deflated; `total` bytes before deflating.
+std::string deflated(const Bytes& head, std::size_t total) {
+  z_stream z{};
+  deflateInit(&z, Z_BEST_SPEED);
+  const Bytes zeros(65536, 0);
+  std::string out;
+  for (std::size_t done = 0; done < total;) {
+    const std::size_t n = done == 0 ? head.size() : std::min(total - done, zeros.size());
+    z.next_in = const_cast<uint8_t*>(done == 0 ? head.data() : zeros.data()), z.avail_in = static_cast<uInt>(n);
+    done += n;
+    unsigned char buffer[65536];
+    do {
+      z.next_out = buffer, z.avail_out = sizeof buffer;
+      deflate(&z, done == total ? Z_FINISH : Z_NO_FLUSH);
+      out.append(reinterpret_cast<char*>(buffer), sizeof buffer - z.avail_out);
+    } while (z.avail_out == 0);
+  }
+  deflateEnd(&z);
+  return out;
 }
 
-// `head`, then zeros up to `size` bytes, then `tail`: a sparse file costs no
-// memory or disk for its zeros.
-InputFile sparseFile(const Bytes& head, uint64_t size, const Bytes& tail = {}) {
-  test::TempDir dir;
-  const std::string path = dir.write("sparse", head);
-  const int fd = ::open(path.c_str(), O_WRONLY);
-  const bool written = fd >= 0 && ::ftruncate(fd, static_cast<off_t>(size)) == 0 &&
-                       ::pwrite(fd, tail.data(), tail.size(), static_cast<off_t>(size)) == static_cast<ssize_t>(tail.size());
-  if (fd >= 0) ::close(fd);
-  EXPECT_TRUE(written);
-  return InputFile(path);  // open: the directory may go
-}
-
-// A PDF whose user password is not empty (its /U matches no empty
-// password), with `padding` blanks before its cross-reference table and
-// `gap` blanks between its trailer, which names "/Encrypt", and startxref.
-Bytes pdfWithEncrypt(std::size_t padding, std::size_t gap) {
-  std::string pdf = "%PDF-1.4\n";
-  std::vector<std::size_t> offsets;
-  for (const char* object : {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [] /Count 0 >>",
-                             "<< /Filter /Standard /V 1 /R 2 /P -4 /O <" CHARS64 "> /U <" CHARS64 "> >>"}) {
-    offsets.push_back(pdf.size());
-    pdf += std::to_string(offsets.size()) + " 0 obj\n" + object + "\nendobj\n";
+// A PDF with a user password (its /U fits no empty one): `padding` blanks
+// before its cross-reference stream, which names "/Encrypt" and decodes to
+// `xrefBytes` (its entries, then zeros), and `gap` blanks after it.
+Bytes encryptedPdf(std::size_t padding, std::size_t gap, std::size_t xrefBytes = 35) {
+  std::string pdf = "%PDF-1.5\n", id(32, '0'), key(64, '7');
+  Bytes entries = {0, 0, 0, 0, 0, 0xFF, 0xFF};
+  auto entry = [&] { entries.push_back(1), putBE32(entries, static_cast<uint32_t>(pdf.size())), put(entries, 0, 2); };
+  for (const std::string& dictionary : {std::string("/Type /Catalog /Pages 2 0 R"), std::string("/Type /Pages /Kids [] /Count 0"),
+                                        "/Filter /Standard /V 1 /R 2 /P -4 /O <" + key + "> /U <" + key + ">"}) {
+    entry();
+    pdf += std::to_string(entries.size() / 7 - 1) + " 0 obj\n<< " + dictionary + " >>\nendobj\n";
   }
   pdf += std::string(padding, ' ');
   const std::size_t xref = pdf.size();
-  pdf += "xref\n0 4\n0000000000 65535 f \n";
-  char entry[24];
-  for (std::size_t at : offsets) std::snprintf(entry, sizeof entry, "%010zu 00000 n \n", at), pdf += entry;
-  pdf += "trailer\n<< /Size 4 /Root 1 0 R /Encrypt 3 0 R /ID [<" CHARS32 "><" CHARS32 ">] >>\n";
-  pdf += std::string(gap, ' ') + "\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
-  return bytesOf(pdf);
+  entry();
+  const std::string data = deflated(entries, xrefBytes);
+  pdf += "4 0 obj\n<< /Type /XRef /Size 5 /W [1 4 2] /Root 1 0 R /Encrypt 3 0 R /ID [<" + id + "><" + id +
+         ">] /Filter /FlateDecode /Length " + std::to_string(data.size()) + " >>\nstream\n" + data + "\nendstream\nendobj\n";
+  pdf += std::string(gap, ' ') + "startxref\n" + std::to_string(xref) + "\n%%EOF\n";
+  return Bytes(pdf.begin(), pdf.end());
 }
-// Where the first "/Encrypt" of the PDF above ends when padding is 0.
+// Where the "/Encrypt" of that PDF ends without padding.
 std::size_t encryptEnd() {
-  const Bytes pdf = pdfWithEncrypt(0, 0);
+  const Bytes pdf = encryptedPdf(0, 0);
   return std::string(pdf.begin(), pdf.end()).find("/Encrypt") + 8;
-}
-
-bool hasText(const std::vector<std::string>& list, const char* text) {
-  return std::find(list.begin(), list.end(), text) != list.end();
 }
 
 using Check = std::function<bool(bool pastLimit)>;
 // Builds the input at or one past the limit and asks the probe about it.
-Check onInput(std::function<Bytes(bool)> build, std::function<bool(const InputFile&)> recognised) {
-  return [=](bool past) { return recognised(InputFile::fromBytes(build(past))); };
-}
-Check onText(std::function<std::string(bool)> build, std::function<bool(const InputFile&)> recognised) {
-  return onInput([=](bool past) { return bytesOf(build(past)); }, std::move(recognised));
+template <typename Build>
+Check on(Build build, std::function<bool(const InputFile&)> recognised) {
+  return [=](bool past) {
+    auto built = build(past);
+    if constexpr (std::is_same_v<decltype(built), Bytes>) return recognised(InputFile::fromBytes(std::move(built)));
+    else return recognised(InputFile::fromBytes(Bytes(built.begin(), built.end())));
+  };
 }
 
 struct LimitCase {
   const char* limit;
   Check recognised;
-  // Buffer sizes: what straddles or abuts their edge is still found.
-  bool pastRecognised = false;
+  bool pastRecognised = false;  // buffer sizes: what abuts or straddles their edge is still found
 };
+void PrintTo(const LimitCase& c, std::ostream* os) { *os << c.limit; }
 
-const std::vector<LimitCase>& limitCases() {
+std::vector<LimitCase> limitCases() {
   using namespace limits;
-  static const auto cfbOpens = [](const InputFile& f) { return CompoundFile().open(f) == 0; };
-  static const auto wmv = [](const InputFile& f) { return ASFHandler::isASFFileBased(f) == MediaContainerFileType::WMV; };
-  static const auto dxfVersion = [](const InputFile& f) {
+  using test::CfbBuilder;
+  const auto cfbOpens = [](const InputFile& f) { return CompoundFile().open(f) == 0; };
+  const auto wmv = [](const InputFile& f) { return ASFHandler::isASFFileBased(f) == MediaContainerFileType::WMV; };
+  const auto dxfVersion = [](const InputFile& f) {
     AutoCADUtil::init();
     AutoCADExts kind;
     const AutoCADTypes t = AutoCADUtil::determineAutoCADType(f, static_cast<unsigned long>(f.size()), kind);
     return t > DXF_UNKNOWN && t <= DXF_2018;
   };
-  static const auto resources = [](const InputFile& f) {
+  const auto resources = [](const InputFile& f) {
     PEFileParser::ResDirTableStructure root;
     return PEFileParser(f, f.size()).parseResourceSection(root);
   };
-  static const auto iso = [](const InputFile& f) {
-    tridlib::Sample sample{f.head(), {}, f.size()};
+  const auto iso = [](const InputFile& f) {
+    const tridlib::Sample sample{f.head(), {}, f.size()};
     return tridlib::SampleView(sample).iso();
   };
-  static const auto calendar = [](const InputFile& f) {
+  const auto calendar = [](const InputFile& f) {
     CalendarReader reader;
     reader.open(f);
     return reader.parseCalObj() != 0 && reader.checkDocumentType() == CalendarReader::kICalendar;
   };
-  static const auto calendarHead = std::vector<std::string>{"BEGIN:VCALENDAR", "VERSION:2.0", "PRODID:p"};
-  static const auto illustrator = [](const InputFile& f) { return classifyPDFType(f, f.size()) == PdfIllustrator; };
-  static const auto protectedPdf = [](const InputFile& f) { return isPDFPasswordProtection(f); };
-  static const std::vector<LimitCase> cases = {
-      {"kZipIndexMaxNameBytes", onInput([](bool past) {
-         // 256 names of 65,535 bytes are 16 MiB less 256 bytes; the last
-         // name's length decides.
+  const auto calendarOf = [](const std::vector<std::string>& components) {
+    std::vector<std::string> lines = {"BEGIN:VCALENDAR", "VERSION:2.0", "PRODID:p"};
+    for (const std::string& c : components) lines.push_back("BEGIN:" + c);
+    for (auto c = components.rbegin(); c != components.rend(); ++c) lines.push_back("END:" + *c);
+    std::string text;
+    for (const std::string& l : lines) text += l + "\r\n";
+    return text + "END:VCALENDAR\r\n";
+  };
+  const auto illustrator = [](const InputFile& f) { return classifyPDFType(f, f.size()) == PdfIllustrator; };
+  const auto encrypted = [](const InputFile& f) { return isPDFPasswordProtection(f); };
+  return {
+      // 256 names of 65,535 bytes are 16 MiB less 256 bytes; the last name's
+      // length decides.
+      {"kZipIndexMaxNameBytes", on([](bool past) {
          std::vector<std::size_t> lengths(256, 65535);
          lengths.push_back(past ? 257 : 256);
          return zipWithNames(lengths);
        }, [](const InputFile& f) { return f.zip().entries().size() == 257; })},
-      {"kZipTopWalkMaxRecords",
-       onInput([](bool past) { return localHeadersThenEnd(kZipTopWalkMaxRecords - (past ? 0 : 1)); },
-               [](const InputFile& f) { return findZipEndRecordFromTop(f) >= 0; })},
+      {"kZipTopWalkMaxRecords", on([](bool past) { return localHeadersThenEnd(kZipTopWalkMaxRecords - !past); },
+                                   [](const InputFile& f) { return findZipEndRecordFromTop(f) >= 0; })},
       {"kMaxPngChunksBeforeImageData",
-       onInput([](bool past) { return pngWithChunksBeforeImageData(kMaxPngChunksBeforeImageData - (past ? 1 : 2)); },
-               [](const InputFile& f) { return ImageFTAUtils::isPNG(f, f.size()) == ImagePNG; })},
+       on([](bool past) { return pngWithChunksBeforeImageData(kMaxPngChunksBeforeImageData - 2 + past); },
+          [](const InputFile& f) { return ImageFTAUtils::isPNG(f, f.size()) == ImagePNG; })},
       // A frame is still taken at the first offset past the window; junk
       // there ends the search.
-      {"kMp3SyncSearchWindow", onInput([](bool past) { return mp3AfterJunk(kMp3SyncSearchWindow + (past ? 2 : 1)); },
-                                       [](const InputFile& f) { return AudioFTAUtils::isMP3FileBased(f, f.size()); })},
-      // 512-byte sectors: 128 FAT entries or 4 directory entries each. The
-      // tables' sectors are repeated or zero, so the files are sparse.
-      {"kMaxCfbSatEntries", [](bool past) {
-         // Every FAT sector is sector 0, listed by a DIFAT sector that names
-         // itself as the next one.
-         test::CfbBuilder b;
+      {"kMp3SyncSearchWindow", on([](bool past) { return mp3AfterJunk(kMp3SyncSearchWindow + 1 + past); },
+                                  [](const InputFile& f) { return AudioFTAUtils::isMP3FileBased(f, f.size()); })},
+      // 512-byte sectors: 128 FAT entries or 4 directory entries each, so
+      // one past is one sector more. Every FAT sector is sector 0, listed by
+      // a DIFAT sector that names itself as the next one; the directory
+      // runs through sectors all zero but the first. The files are sparse.
+      {"kMaxCfbSatEntries", [=](bool past) {
+         CfbBuilder b;
          b.storage("s");
          Bytes f = b.build();
          const uint32_t fat = static_cast<uint32_t>(kMaxCfbSatEntries / 128 + past), difat = 2;
-         for (auto [at, v] : {std::pair<std::size_t, uint32_t>{0x2C, fat}, {0x44, difat}, {0x48, fat}}) test::CfbBuilder::setU32(f, at, v);
-         for (std::size_t i = 0; i < 109; ++i) test::CfbBuilder::setU32(f, 0x4C + 4 * i, 0);
+         for (auto [at, v] : {std::pair<std::size_t, uint32_t>{0x2C, fat}, {0x44, difat}, {0x48, fat}}) CfbBuilder::setU32(f, at, v);
+         for (std::size_t i = 0; i < 109; ++i) CfbBuilder::setU32(f, 0x4C + 4 * i, 0);
          f.resize(b.sectorOffset(difat) + 512, 0);
-         test::CfbBuilder::setU32(f, f.size() - 4, difat);
+         CfbBuilder::setU32(f, f.size() - 4, difat);
          return cfbOpens(sparseFile(f, b.sectorOffset(fat + 1)));
        }},
-      // A directory chain through consecutive sectors, all but the first zero.
-      {"kMaxCfbDirectoryEntries", [](bool past) {
-         test::CfbBuilder b;
+      {"kMaxCfbDirectoryEntries", [=](bool past) {
+         CfbBuilder b;
          b.fatSectors(259);
          b.storage("s");
          Bytes f = b.build();
          const uint32_t start = loadU32LE(&f[0x30]), sectors = static_cast<uint32_t>(kMaxCfbDirectoryEntries / 4 + past);
          for (uint32_t i = 0; i < sectors; ++i)
-           test::CfbBuilder::setU32(f, b.fatEntryOffset(start + i), i + 1 < sectors ? start + i + 1 : test::CfbBuilder::kEnd);
+           CfbBuilder::setU32(f, b.fatEntryOffset(start + i), i + 1 < sectors ? start + i + 1 : CfbBuilder::kEnd);
          return cfbOpens(sparseFile(f, b.sectorOffset(start + sectors)));
        }},
       // The stream lies in the innermost of a chain of nested storages.
-      {"kMaxCfbStorageSearch", onInput([](bool past) {
-         test::CfbBuilder b;
+      {"kMaxCfbStorageSearch", on([](bool past) {
+         CfbBuilder b;
          int parent = 0;
          for (std::size_t i = 0; i < kMaxCfbStorageSearch + past; ++i) parent = b.storage("s", parent);
-         b.stream("deep", {1, 2, 3}, parent);
+         b.stream("deep", {1}, parent);
          return b.build();
        }, [](const InputFile& f) {
          CompoundFile file;
          CFStream s;
          return file.open(f) == 0 && file.getRootStorage().tryGetStream("deep", s) == 0;
        })},
-      {"kMaxBiffRecordWalk", onInput([](bool past) { return workbookWithFilePassAfter(kMaxBiffRecordWalk - 1 + past); },
-                                     [](const InputFile& f) {
+      // Filler records, then an XOR FilePass record.
+      {"kMaxBiffRecordWalk", on([](bool past) {
+         const std::string book = repeat(std::string("\xE1\0\2\0\0\0", 6), kMaxBiffRecordWalk - 1 + past) +
+                                  std::string("\x2F\0\6\0\0\0\0\0\0\0", 10);
+         CfbBuilder b;
+         b.stream("Workbook", Bytes(book.begin(), book.end()));
+         return b.build();
+       }, [](const InputFile& f) {
          CompoundFile file;
          CFStream book;
          Excel2003::Record record;
          return file.open(f) == 0 && file.getRootStorage().getStream("Workbook", book) == 0 &&
                 Excel2003::searchStreamForRecord(book, book.size(), Excel2003::FILEPASS_RECORD, record) == 0;
        })},
-      {"kMaxAsfHeaderObjects", onInput([](bool past) { return asfWithCodecList(kMaxAsfHeaderObjects - 1 + past, {1}); }, wmv)},
+      {"kMaxAsfHeaderObjects", on([](bool past) { return asfWithCodecList(kMaxAsfHeaderObjects - 1 + past, {1}); }, wmv)},
       // Audio entries up to the limit, then the video entry.
-      {"kMaxAsfCodecEntries", onInput([](bool past) {
+      {"kMaxAsfCodecEntries", on([](bool past) {
          std::vector<uint16_t> types(kMaxAsfCodecEntries - 1 + past, 2);
-         types.push_back(1);
-         return asfWithCodecList(0, types);
+         return types.push_back(1), asfWithCodecList(0, types);
        }, wmv)},
-      // The version value is the last line read; one blank line more puts
-      // it past the limit.
-      {"kDxfMaxHeaderLines", onText([](bool past) {
+      // The version value is the last line or byte read; a blank line or
+      // one more filler byte puts it past.
+      {"kDxfMaxHeaderLines", on([](bool past) {
          return "0\nSECTION\n2\nHEADER\n" + repeat("9\n$X\n", (kDxfMaxHeaderLines - 8) / 2) + (past ? "\n" : "") +
                 "9\n$ACADVER\n1\nAC1018\n0\nEOF\n";
        }, dxfVersion)},
-      // The version value ends at the last byte read.
-      {"kDxfMaxHeaderBytes", onText([](bool past) {
+      {"kDxfMaxHeaderBytes", on([](bool past) {
          const std::string head = "0\nSECTION\n2\nHEADER\n9\n$X\n", version = "9\n$ACADVER\n1\nAC1018";
          const std::size_t filler = kDxfMaxHeaderBytes - head.size() - version.size() + past;
-         const std::string line = std::string(1000, 'x') + "\n";
-         return head + repeat(line, filler / line.size()) + std::string(filler % line.size(), '\n') + version + "\n0\nEOF\n";
+         return head + repeat(std::string(1000, 'x') + "\n", filler / 1001) + std::string(filler % 1001, '\n') + version;
        }, dxfVersion)},
       // Directories: the root and its empty subdirectories. Entries: data
-      // entries of the root. Name units: names of 32,768 units, 32 of which
-      // are 2^20.
-      {"kPeResourceMaxDepth", onInput([](bool past) {
+      // entries of the root. Name units: 32 names of 32,768 units make 2^20,
+      // one more of 1 unit passes it.
+      {"kPeResourceMaxDepth", on([](bool past) {
          return test::PeBuilder().section(".rsrc", 0x3000, test::resourceChain(kPeResourceMaxDepth + 1 + past)).bytes();
        }, resources)},
-      {"kPeResourceMaxDirectories", onInput([](bool past) {
+      {"kPeResourceMaxDirectories", on([](bool past) {
          const uint32_t n = kPeResourceMaxDirectories - 1 + past;
-         return resourceRoot(n, [](uint32_t i, uint32_t tailAt) { return std::make_pair(i, 0x80000000u | (tailAt + 16 * i)); },
+         return resourceRoot(n, [](uint32_t i, uint32_t at) { return std::make_pair(i, 0x80000000u | (at + 16 * i)); },
                              Bytes(16 * std::size_t{n}, 0));
        }, resources)},
-      {"kPeResourceMaxEntries", onInput([](bool past) {
-         return resourceRoot(kPeResourceMaxEntries + past, [](uint32_t i, uint32_t tailAt) { return std::make_pair(i, tailAt); },
-                             Bytes(16, 0));
+      {"kPeResourceMaxEntries", on([](bool past) {
+         return resourceRoot(kPeResourceMaxEntries + past, [](uint32_t i, uint32_t at) { return std::make_pair(i, at); }, Bytes(16, 0));
        }, resources)},
-      {"kPeResourceMaxNameUnits", onInput([](bool past) {
-         Bytes tail(16, 0);
-         put(tail, 32768, 2);
-         tail.resize(tail.size() + 2 * 32768 + 2, 'n');
-         return resourceRoot(static_cast<uint32_t>(kPeResourceMaxNameUnits / 32768) + past,
-                             [](uint32_t, uint32_t tailAt) { return std::make_pair(0x80000000u | (tailAt + 16), tailAt); }, tail);
+      {"kPeResourceMaxNameUnits", on([](bool past) {
+         Bytes tail(16, 0);  // the data entry, then the two names
+         put(tail, 32768, 2), tail.resize(tail.size() + 2 * 32768, 'n'), put(tail, 1, 2), put(tail, 'n', 4);
+         return resourceRoot(static_cast<uint32_t>(kPeResourceMaxNameUnits / 32768) + past, [](uint32_t i, uint32_t at) {
+           return std::make_pair(0x80000000u | (at + (i < 32 ? 16 : 16 + 2 + 2 * 32768)), at);
+         }, tail);
        }, resources)},
-      {"kTridMaxIsoBoxes", onText([](bool past) { return repeat(be32(8) + "free", kTridMaxIsoBoxes - 1 + past) + be32(8) + "moov"; },
-                                  [](const InputFile& f) { return hasText(iso(f).topBoxes, "moov"); })},
-      {"kTridMaxIsoBrands", onText([](bool past) {
+      {"kTridMaxIsoBoxes", on([](bool past) { return repeat(be32(8) + "free", kTridMaxIsoBoxes - 1 + past) + be32(8) + "moov"; },
+                              [=](const InputFile& f) { return has(iso(f).topBoxes, "moov"); })},
+      {"kTridMaxIsoBrands", on([](bool past) {
          const std::size_t brands = kTridMaxIsoBrands + past;
          return be32(static_cast<uint32_t>(16 + 4 * brands)) + "ftypM4A " + be32(0) + repeat("abcd", brands - 1) + "isom";
-       }, [](const InputFile& f) { return hasText(iso(f).brands, "isom"); })},
-      {"kTridMaxXmlPrologItems", onText([](bool past) { return repeat("<!---->", kTridMaxXmlPrologItems - 1 + past) + "<a>"; },
-                                        [](const InputFile& f) { return tridlib::parseXmlProlog(contentOf(f)).hasRoot; })},
-      {"kTridMaxDefinitionsFileBytes", onText([](bool past) {
+       }, [=](const InputFile& f) { return has(iso(f).brands, "isom"); })},
+      {"kTridMaxXmlPrologItems", on([](bool past) { return repeat("<!---->", kTridMaxXmlPrologItems - 1 + past) + "<a>"; },
+                                    [](const InputFile& f) { return tridlib::parseXmlProlog(textOf(f)).hasRoot; })},
+      {"kTridMaxDefinitionsFileBytes", on([](bool past) {
          const std::string def = "def A\n type x\n at 0 00\nend\n";
          return def + std::string(kTridMaxDefinitionsFileBytes - def.size() + past, '\n');
        }, [](const InputFile& f) {
          test::TempDir dir;
-         dir.write("a.trd", contentOf(f));
          std::vector<tridlib::Definition> defs;
          std::string error;
+         dir.write("a.trd", textOf(f));
          return tridlib::loadDefinitionsDirectory(dir.path(), defs, error);
        })},
-      {"kCalendarTokenKeepBytes", onText([](bool past) {
-         std::vector<std::string> lines = calendarHead;
-         const std::string name(kCalendarTokenKeepBytes + past, 'A');
-         for (const std::string& l : {"BEGIN:" + name, "END:" + name, std::string("END:VCALENDAR")}) lines.push_back(l);
-         return crlfLines(lines);
-       }, calendar)},
-      // VCALENDAR and nested components of 256-byte names, the innermost
-      // one's name making up the rest.
-      {"kCalendarMaxOpenComponentBytes", onText([](bool past) {
+      // A component name of the kept length, then one of the open
+      // components' whole budget (VCALENDAR and 256-byte names).
+      {"kCalendarTokenKeepBytes", on([=](bool past) { return calendarOf({std::string(kCalendarTokenKeepBytes + past, 'A')}); },
+                                     calendar)},
+      {"kCalendarMaxOpenComponentBytes", on([=](bool past) {
          const std::size_t rest = kCalendarMaxOpenComponentBytes - 9;
          std::vector<std::string> names(rest / 256, std::string(256, 'A'));
-         names.push_back(std::string(rest % 256 + past, 'B'));
-         std::vector<std::string> lines = calendarHead;
-         for (const std::string& n : names) lines.push_back("BEGIN:" + n);
-         for (auto n = names.rbegin(); n != names.rend(); ++n) lines.push_back("END:" + *n);
-         lines.push_back("END:VCALENDAR");
-         return crlfLines(lines);
+         return names.push_back(std::string(rest % 256 + past, 'B')), calendarOf(names);
        }, calendar)},
-      {"CalendarReader::headerTestBytes", onText([](bool past) {
-         return "BEGIN:VCALENDAR" + std::string(CalendarReader::headerTestBytes - 16 + past, ' ') + "\n" +
-                crlfLines({"VERSION:2.0", "PRODID:p", "END:VCALENDAR"});
+      // The first line feed at the last byte the first-line test reads.
+      {"CalendarReader::headerTestBytes", on([=](bool past) {
+         return "BEGIN:VCALENDAR" + std::string(CalendarReader::headerTestBytes - 16 + past, ' ') + "\n" + calendarOf({}).substr(17);
        }, calendar)},
       // A header of exactly the budget, its lines' line feeds included.
-      {"kMimeMaxHeaderBytes", onText([](bool past) {
+      {"kMimeMaxHeaderBytes", on([](bool past) {
          return "Subject: s\nX-Pad: " + std::string(kMimeMaxHeaderBytes - 19 + past, 'p') + "\n\nbody\n";
        }, [](const InputFile& f) {
          MIMEHandler handler;
          return handler.parseMIMEHeader(f) && handler.getHeaderEnd() == f.size() - 5;
        })},
-      // The first line's colon is its last byte read.
-      {"MIMEHandler::firstLineBytes", onText([](bool past) {
+      // The first line's colon at the last byte its test reads.
+      {"MIMEHandler::firstLineBytes", on([](bool past) {
          return "X-" + std::string(MIMEHandler::firstLineBytes - 3 + past, 'a') + ": v\nSubject: s\n\nbody\n";
        }, [](const InputFile& f) { return TextBasedFTAUtils::checkTextMIMEComponent(f) == TEXT_EML; })},
       {"kMaxTagDocumentBytes", [](bool past) {
          HTMLReader reader;
-         const InputFile f = sparseFile(bytesOf("<a>"), kMaxTagDocumentBytes - 6 + past, bytesOf("<late>"));
-         return reader.readFile(f) && hasText(reader.getListTag(), "late");
+         return reader.readFile(sparseFile({'<', 'a', '>'}, kMaxTagDocumentBytes - 6 + past, "<late>")) &&
+                has(reader.getListTag(), "late");
        }},
-      // The "/Encrypt" of a file larger than both windows ends at the head
-      // window's last byte; one byte later it lies in neither.
-      {"kPdfEncryptSearchWindow", onInput([](bool past) {
-         return pdfWithEncrypt(kPdfEncryptSearchWindow - encryptEnd() + past, kPdfEncryptSearchWindow + 100);
-       }, protectedPdf)},
-      // "/Encrypt" at the end of the first 64 KiB read and across it.
-      {"windowNamesEncrypt chunk (64 KiB)",
-       onInput([](bool past) { return pdfWithEncrypt(65536 - encryptEnd() + (past ? 4 : 0), 0); }, protectedPdf), true},
-      // The marker at the end of the first chunk and at the start of the next.
-      {"kPdfMarkerChunkBytes", onText([](bool past) {
-         const std::string marker = "/AIMetaData";
-         return "%PDF-1.4\n" + std::string(kPdfMarkerChunkBytes - 9 - (past ? 0 : marker.size()), ' ') + marker + "\n";
-       }, illustrator), true},
-      // A line and a search pattern at the end of the first block and
-      // across it.
-      {"kTextReadBlockBytes", onText([](bool past) {
-         return std::string(kTextReadBlockBytes - 8 + (past ? 4 : 0), '\n') + "BOUNDARY\nmore\n";
-       }, [](const InputFile& f) {
+      // In a file larger than both windows "/Encrypt" ends at the head
+      // window's last byte, or one byte later and in neither.
+      {"kPdfEncryptSearchWindow",
+       on([](bool past) { return encryptedPdf(kPdfEncryptSearchWindow - encryptEnd() + past, kPdfEncryptSearchWindow + 99); },
+          encrypted)},
+      {"kPdfMaxDecodedStreamBytes", on([](bool past) { return encryptedPdf(0, 0, kPdfMaxDecodedStreamBytes + past); }, encrypted)},
+      // "/Encrypt" at the end of the first 64 KiB read, and across it.
+      {"windowNamesEncrypt chunk (64 KiB)", on([](bool past) { return encryptedPdf(65536 - encryptEnd() + 4 * past, 0); }, encrypted),
+       true},
+      // The marker at the end of the first chunk, and at the start of the next.
+      {"kPdfMarkerChunkBytes",
+       on([](bool past) { return "%PDF-1.4\n" + std::string(kPdfMarkerChunkBytes - 20 + 11 * past, ' ') + "/AIMetaData"; },
+          illustrator),
+       true},
+      // A line and a search pattern at the end of the first block, and across it.
+      {"kTextReadBlockBytes", on([](bool past) { return std::string(kTextReadBlockBytes - 8 + 4 * past, '\n') + "BOUNDARY\nmore\n"; },
+                                 [](const InputFile& f) {
          TextStream text(f);
          const int64_t at = text.find(0, "BOUNDARY", 8);
          std::string line;
@@ -449,47 +441,42 @@ const std::vector<LimitCase>& limitCases() {
          text.seek(static_cast<uint64_t>(at));
          return at > 0 && text.readLine(line, 100, truncated) && line == "BOUNDARY";
        }), true},
-      {"kMaxSettingsFileBytes", onText([](bool past) {
-         return "[engine]\n" + std::string(kMaxSettingsFileBytes - 15 + past, '\n') + "key=vv";
-       }, [](const InputFile& f) {
+      {"kMaxSettingsFileBytes", on([](bool past) { return "[engine]\n" + std::string(kMaxSettingsFileBytes - 15 + past, '\n') + "key=vv"; },
+                                   [](const InputFile& f) {
          test::TempDir dir;
-         return readSettingFromConfig(dir.write("s.ini", contentOf(f)), "engine", "key") == std::optional<std::string>("vv");
+         return readSettingFromConfig(dir.write("s.ini", textOf(f)), "engine", "key") == std::optional<std::string>("vv");
        })},
-      {"kMaxConfigInputBytes", onText([](bool past) {
+      {"kMaxConfigInputBytes", on([](bool past) {
          const std::string json = "{\"schema-version\":1,\"config-serial\":1,\"config\":{\"engine.kpl_3_filetype.config\":"
                                   "{\"values\":{\"label\":\"v\"}}}}";
          return json + std::string(kMaxConfigInputBytes - json.size() + past, ' ');
        }, [](const InputFile& f) {
-         EngineSchema schema{"kpl_3_filetype", "File type", 1, {{"label", std::string("d"), "string", "Label"}}};
+         const EngineSchema schema{"kpl_3_filetype", "File type", 1, {{"label", std::string("d"), "string", "Label"}}};
          SettingsMap settings;
-         return parseInputJSON(contentOf(f), schema, settings).has_value() && settings["label"] == "v";
+         return parseInputJSON(textOf(f), schema, settings).has_value() && settings["label"] == "v";
        })},
-      // A chain of options, each the parent of the next: the deepest is at
-      // the limit's depth or one deeper.
+      // A chain of options, each the parent of the next, as deep as the limit
+      // or one deeper: is the deepest written?
       {"kMaxConfigFeatureDepth", [](bool past) {
          EngineSchema schema{"x", "X", 1, {}};
+         const std::string deepest = "\"o" + std::to_string(kMaxConfigFeatureDepth + past) + "\"";
          for (int i = 0; i <= kMaxConfigFeatureDepth + past; ++i) {
            schema.configs.push_back({"o" + std::to_string(i), 0, "bool", "O"});
            if (i > 0) schema.configs.back().parentName = "o" + std::to_string(i - 1);
          }
-         return JSONUtil::createSchema(schema).find("\"o" + std::to_string(kMaxConfigFeatureDepth + past) + "\"") !=
-                std::string::npos;
+         return JSONUtil::createSchema(schema).find(deepest) != std::string::npos;
        }},
-      // The key at the last byte the mapping's patterns see.
+      // The key ends at the last byte the mapping's patterns see.
       {"kMaxMappingSubjectBytes", [](bool past) {
-         static RegexpTable table;
-         static const int ready = table.init();
+         RegexpTable table;
          auto row = [&](const std::string& extension) {
            return table.matchingRow(extension, "Microsoft Word document", "application/msword",
                                     "Composite Document File V2 Document");
          };
-         return ready == 0 && row(std::string(kMaxMappingSubjectBytes - 3 + past, 'X') + "DOC") == row("DOC");
+         return table.init() == 0 && row(std::string(kMaxMappingSubjectBytes - 3 + past, 'X') + "DOC") == row("DOC");
        }},
   };
-  return cases;
 }
-
-void PrintTo(const LimitCase& c, std::ostream* os) { *os << c.limit; }
 
 class Limits : public ::testing::TestWithParam<LimitCase> {};
 
@@ -500,8 +487,7 @@ TEST_P(Limits, WithinTheLimitRecognisedPastItNot) {
 
 INSTANTIATE_TEST_SUITE_P(Each, Limits, ::testing::ValuesIn(limitCases()), [](const auto& info) {
   std::string name = info.param.limit;
-  for (char& c : name)
-    if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+  for (char& c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
   return name;
 });
 
