@@ -262,6 +262,21 @@ std::vector<LimitCase> limitCases() {
     for (const std::string& l : lines) text += l + "\r\n";
     return text + "END:VCALENDAR\r\n";
   };
+  const auto workbook = [](std::size_t fillers, uint16_t fillerSize) {
+    Bytes book;
+    for (std::size_t i = 0; i < fillers; ++i) put(book, 0xE1, 2), put(book, fillerSize, 2), book.resize(book.size() + fillerSize, 0);
+    put(book, 0x2F, 2), put(book, 6, 8);
+    CfbBuilder b;
+    b.stream("Workbook", book);
+    return b.build();
+  };
+  const auto filePassFound = [](const InputFile& f) {
+    CompoundFile file;
+    CFStream book;
+    Excel2003::Record record;
+    return file.open(f) == 0 && file.getRootStorage().getStream("Workbook", book) == 0 &&
+           Excel2003::searchStreamForRecord(book, book.size(), Excel2003::FILEPASS_RECORD, record) == 0;
+  };
   const auto illustrator = [](const InputFile& f) { return classifyPDFType(f, f.size()) == PdfIllustrator; };
   const auto encrypted = [](const InputFile& f) { return isPDFPasswordProtection(f); };
   return {
@@ -318,20 +333,10 @@ std::vector<LimitCase> limitCases() {
          CFStream s;
          return file.open(f) == 0 && file.getRootStorage().tryGetStream("deep", s) == 0;
        })},
-      // Filler records, then an XOR FilePass record.
-      {"kMaxBiffRecordWalk", on([](bool past) {
-         const std::string book = repeat(std::string("\xE1\0\2\0\0\0", 6), kMaxBiffRecordWalk - 1 + past) +
-                                  std::string("\x2F\0\6\0\0\0\0\0\0\0", 10);
-         CfbBuilder b;
-         b.stream("Workbook", Bytes(book.begin(), book.end()));
-         return b.build();
-       }, [](const InputFile& f) {
-         CompoundFile file;
-         CFStream book;
-         Excel2003::Record record;
-         return file.open(f) == 0 && file.getRootStorage().getStream("Workbook", book) == 0 &&
-                Excel2003::searchStreamForRecord(book, book.size(), Excel2003::FILEPASS_RECORD, record) == 0;
-       })},
+      // Filler records, then an XOR FilePass record: as many fillers as the
+      // walk reads, or a filler of the largest record size.
+      {"kMaxBiffRecordWalk", on([=](bool past) { return workbook(kMaxBiffRecordWalk - 1 + past, 2); }, filePassFound)},
+      {"kMaxBiffRecordData", on([=](bool past) { return workbook(1, 0x2020 + past); }, filePassFound)},
       {"kMaxAsfHeaderObjects", on([](bool past) { return asfWithCodecList(kMaxAsfHeaderObjects - 1 + past, {1}); }, wmv)},
       // Audio entries up to the limit, then the video entry.
       {"kMaxAsfCodecEntries", on([](bool past) {
