@@ -1,6 +1,8 @@
 // Each named limit on a walk over file data, at the limit and one past it:
 // a file within the limit is recognised, a file past it is not (or is taken
-// for the broken kind its probe names), and nothing walks further.
+// for the broken kind its probe names), and nothing walks further. Buffer
+// and chunk sizes instead show that what abuts or straddles their edge is
+// still found.
 #include "common/limits.h"
 
 #include <gtest/gtest.h>

@@ -4,7 +4,6 @@
 // file broken in one way.
 #pragma once
 
-#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -33,8 +32,6 @@ class CfbBuilder {
   void clsid(int node, const uint8_t* c16) { std::memcpy(nodes_[node].clsid, c16, 16); }
   // Pads the FAT to at least n sectors (more than 109 need a DIFAT sector).
   void fatSectors(int n) { minFat_ = n; }
-  // Pads the directory to at least n sectors of unused entries.
-  void directorySectors(int n) { minDir_ = n; }
 
   std::vector<uint8_t> build() {
     const uint32_t perFat = ss_ / 4;
@@ -50,8 +47,7 @@ class CfbBuilder {
       mini.resize(static_cast<std::size_t>(n.start + count) * 64, 0);
     }
     // Content sectors in order: directory, mini FAT, mini stream, streams.
-    const uint32_t dirSectors =
-        std::max<uint32_t>(static_cast<uint32_t>(minDir_), static_cast<uint32_t>((nodes_.size() * 128 + ss_ - 1) / ss_));
+    const uint32_t dirSectors = static_cast<uint32_t>((nodes_.size() * 128 + ss_ - 1) / ss_);
     std::vector<uint8_t> miniFatBytes;
     for (uint32_t v : miniFat) put32(miniFatBytes, v);
     const uint32_t miniFatSectors = sectorsOf(miniFatBytes.size());
@@ -111,7 +107,6 @@ class CfbBuilder {
       setU32(header, at, v);
     for (uint32_t i = 0; i < 109; ++i) setU32(header, 0x4C + 4 * i, i < fat ? i : kFree);
     header.resize(ss_, 0);
-    header.reserve(header.size() + sectorData_.size() * ss_);
     for (const auto& s : sectorData_) header.insert(header.end(), s.begin(), s.end());
     return header;
   }
@@ -181,7 +176,7 @@ class CfbBuilder {
 
   int major_;
   uint32_t ss_;
-  int minFat_ = 0, minDir_ = 0;
+  int minFat_ = 0;
   std::vector<Node> nodes_;
   std::vector<uint32_t> fatTable_;
   std::vector<std::vector<uint8_t>> sectorData_;
