@@ -76,7 +76,9 @@ MIMEHandler::LineParser MIMEHandler::lineParserFunc(uint64_t& position) {
   if (stream_.eof() || position >= fileSize) return out;
   std::string line;
   bool truncated = false;
-  const bool complete = stream_.readLine(line, headerBudget_, truncated);
+  // A line is charged with its line feed, so the budget bounds the bytes
+  // read, not just the bytes kept.
+  const bool complete = stream_.readLine(line, headerBudget_ > 0 ? headerBudget_ - 1 : 0, truncated);
   if (truncated) {
     lineOverBudget_ = true;
     return out;

@@ -130,6 +130,15 @@ inline Bytes resourceSection(uint32_t type, const std::vector<Bytes>& payloads, 
   return s;
 }
 
+// A resource section of `levels` distinct directories, each the only entry
+// of the one before, the last holding a data entry.
+inline Bytes resourceChain(uint32_t levels) {
+  Bytes c(levels * 24 + 16, 0);
+  for (uint32_t d = 0; d < levels; ++d)
+    put(c, {{d * 24 + 14, 2, 1}, {d * 24 + 20, 4, d + 1 < levels ? (0x80000000u | (d + 1) * 24) : levels * 24}});
+  return c;
+}
+
 // Headers of formats no Debian tool writes, built from their published
 // layouts, with the near misses each check rejects. `id` is the identifier
 // a scan reports for the positives (nullptr for the near misses).

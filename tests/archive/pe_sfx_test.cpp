@@ -104,14 +104,8 @@ TEST(PeResources, LoopsAndBadOffsetsAreRejected) {
     EXPECT_FALSE(parse(patched(at, value))) << at;
   // A chain of distinct directories deeper than any real tree, ending in a
   // data entry: without the depth bound it would be read as valid.
-  auto chain = [](uint32_t levels) {
-    Bytes c(levels * 24 + 16, 0);
-    for (uint32_t d = 0; d < levels; ++d)
-      test::put(c, {{d * 24 + 14, 2, 1}, {d * 24 + 20, 4, d + 1 < levels ? (0x80000000u | (d + 1) * 24) : levels * 24}});
-    return c;
-  };
-  EXPECT_TRUE(parse(chain(4)));
-  EXPECT_FALSE(parse(chain(12)));
+  EXPECT_TRUE(parse(test::resourceChain(4)));
+  EXPECT_FALSE(parse(test::resourceChain(12)));
 }
 
 TEST(PeResources, RealExecutables) {
