@@ -48,20 +48,34 @@ inline Bytes textAt(std::size_t size, std::size_t at, const std::string& text) {
   return b;
 }
 
-// Stored-only ZIP archives: ZipBuilder().entry("a.txt", "hi").bytes().
+// Stored-only ZIP archives with right checksums (libzip verifies them):
+// ZipBuilder().entry("a.txt", "hi").bytes(). `flags` and `version` (needed
+// to extract) go into both headers.
 class ZipBuilder {
  public:
   ZipBuilder& prefix(const Bytes& stub) { return data_ = stub, *this; }
   ZipBuilder& comment(const std::string& text) { return comment_ = text, *this; }
-  ZipBuilder& entry(const std::string& name, const std::string& content, bool inDirectory = true) {
+  ZipBuilder& entry(const std::string& name, const std::string& content, bool inDirectory = true,
+                    uint16_t flags = 0, uint16_t version = 10) {
     const std::size_t size = content.size(), local = data_.size();
+    const uint32_t crc = crc32(content);
     Bytes h(30, 0), c(46, 0);
-    append(data_, put(h, {{0, 4, 0x04034B50}, {18, 4, size}, {22, 4, size}, {26, 2, name.size()}}));
+    append(data_, put(h, {{0, 4, 0x04034B50}, {4, 2, version}, {6, 2, flags}, {14, 4, crc}, {18, 4, size},
+                          {22, 4, size}, {26, 2, name.size()}}));
     append(data_, bytesOf(name + content));
     if (!inDirectory) return *this;
-    append(central_, put(c, {{0, 4, 0x02014B50}, {20, 4, size}, {24, 4, size}, {28, 2, name.size()}, {42, 4, local}}));
+    append(central_, put(c, {{0, 4, 0x02014B50}, {4, 2, 20}, {6, 2, version}, {8, 2, flags}, {16, 4, crc},
+                             {20, 4, size}, {24, 4, size}, {28, 2, name.size()}, {42, 4, local}}));
     append(central_, bytesOf(name));
     return ++count_, *this;
+  }
+  static uint32_t crc32(const std::string& data) {
+    uint32_t c = 0xFFFFFFFFu;
+    for (unsigned char byte : data) {
+      c ^= byte;
+      for (int k = 0; k < 8; ++k) c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1u)));
+    }
+    return ~c;
   }
   Bytes bytes() const {
     Bytes out = data_, e(22, 0);

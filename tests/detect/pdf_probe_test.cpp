@@ -43,18 +43,6 @@ TEST(PdfProbe, HeaderRules) {
   EXPECT_EQ(classifyPDFType(dir.path() + "/missing.pdf", 100), PdfNone);
 }
 
-// The same bound through scan, on a whole document: a header past it is
-// left to libmagic, which does not call the file a PDF.
-TEST(PdfProbe, ScanSeesTheHeaderUpToByte1016) {
-  ASSERT_EQ(test::ensureEngineStarted(), 0);
-  test::TempDir dir;
-  const std::string document = test::readFile(fixture("document.pdf"));
-  EXPECT_EQ(test::jsonMember(test::scanJson(dir.write("at1016.pdf", std::string(1016, '\n') + document)), "typeID"),
-            "PDF");
-  EXPECT_NE(test::jsonMember(test::scanJson(dir.write("at1017.pdf", std::string(1017, '\n') + document)), "typeID"),
-            "PDF");
-}
-
 TEST(PdfProbe, SearchInBinaryFindsFirstWholeOccurrence) {
   auto find = [](const std::string& hay, std::size_t length, const std::string& needle) {
     return CommonUtils::searchInBinary(reinterpret_cast<const unsigned char*>(hay.data()), length,

@@ -128,36 +128,29 @@ TEST(TridViews, DecodesTextInItsEncodings) {
   EXPECT_EQ(text(std::string("\xFE\xFF\0H\0I", 6)).lower, "hi");
   EXPECT_EQ(text(std::string("<\0a\0>\0", 6)).chars, "<a>");  // UTF-16 without a mark
   EXPECT_TRUE(text("caf\xC3\xA9 \t\x1B[0m").isText);
-  EXPECT_FALSE(text(std::string("ab\0cd", 5)).isText);
-  EXPECT_FALSE(text("ab\x01").isText);
-  EXPECT_FALSE(text(std::string("\xFF\xFE\x01\0", 4)).isText);
-  EXPECT_FALSE(text("").isText);
+  for (const std::string& binary : {std::string("ab\0cd", 5), std::string("ab\x01"), std::string("\xFF\xFE\x01\0", 4),
+                                    std::string()})
+    EXPECT_FALSE(text(binary).isText) << binary;
 }
 
 TEST(TridViews, ReadsTheStartOfAnXmlDocument) {
   XmlProlog p = parseXmlProlog(
       "<?xml version=\"1.0\"?>\n<!-- <fake> -->\n<?mso-application progid=\"Word.Document\"?>\n"
       "<!DOCTYPE r [ <!ENTITY e \"a>b\"> ]>\n<w:doc xmlns:w='urn:w' a=\"x>y\">body</w:doc>");
-  EXPECT_TRUE(p.declaration);
-  ASSERT_EQ(p.instructions.size(), 1u);
-  EXPECT_EQ(p.instructions[0].first, "mso-application");
-  EXPECT_EQ(p.instructions[0].second, "progid=\"Word.Document\"");
-  EXPECT_TRUE(p.hasRoot);
-  EXPECT_EQ(p.root, "w:doc");
-  EXPECT_EQ(p.rootTag, " xmlns:w='urn:w' a=\"x>y\"");
+  EXPECT_TRUE(p.declaration && p.hasRoot);
+  EXPECT_EQ(p.instructions, (decltype(p.instructions){{"mso-application", "progid=\"Word.Document\""}}));
+  EXPECT_EQ(p.root + "|" + p.rootTag, "w:doc| xmlns:w='urn:w' a=\"x>y\"");
   EXPECT_TRUE(declaresNamespace(p.rootTag, "urn:w"));
   EXPECT_FALSE(declaresNamespace(p.rootTag, "x>y"));
   EXPECT_FALSE(declaresNamespace(" xmlnsx=\"urn:w\" = / junk", "urn:w"));
 
   EXPECT_EQ(parseXmlProlog("  <html lang=en").rootTag, " lang=en");  // cut short by the end of the head
-  EXPECT_FALSE(parseXmlProlog("<?xml version=\"1.0\"").hasRoot);   // unterminated declaration
-  EXPECT_FALSE(parseXmlProlog("<!-- never closed <a>").hasRoot);
-  EXPECT_FALSE(parseXmlProlog("<%@ Page %><html>").hasRoot);
-  EXPECT_FALSE(parseXmlProlog("text <a>").hasRoot);
   EXPECT_FALSE(parseXmlProlog("<a>").declaration);
-  std::string manyComments;
+  std::string manyComments;  // the walk stops at its limit
   for (int i = 0; i < 100; ++i) manyComments += "<!---->";
-  EXPECT_FALSE(parseXmlProlog(manyComments + "<a>").hasRoot);  // the walk stops at its limit
+  for (const std::string& noRoot : {std::string("<?xml version=\"1.0\""), std::string("<!-- never closed <a>"),
+                                    std::string("<%@ Page %><html>"), std::string("text <a>"), manyComments + "<a>"})
+    EXPECT_FALSE(parseXmlProlog(noRoot).hasRoot) << noRoot;
 }
 
 TEST(TridMatcher, StructuralClauses) {
@@ -316,14 +309,16 @@ class TridLibrary : public ::testing::Test {
   void SetUp() override {
     lib = ::dlopen((kpl::test::homeDir() + "/libTrIDLib.so").c_str(), RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(lib, nullptr) << ::dlerror();
-    load = reinterpret_cast<int (*)(char*)>(::dlsym(lib, "TrID_LoadDefsPack"));
-    submit = reinterpret_cast<int (*)(char*)>(::dlsym(lib, "TrID_SubmitFileA"));
-    analyze = reinterpret_cast<int (*)()>(::dlsym(lib, "TrID_Analyze"));
-    info = reinterpret_cast<int (*)(int, int, char*)>(::dlsym(lib, "TrID_GetInfo"));
-    ASSERT_TRUE(load && submit && analyze && info);
+    resolve(load, "TrID_LoadDefsPack"), resolve(submit, "TrID_SubmitFileA");
+    resolve(analyze, "TrID_Analyze"), resolve(info, "TrID_GetInfo");
   }
   void TearDown() override {
     if (lib) ::dlclose(lib);
+  }
+  template <typename Fn>
+  void resolve(Fn*& fn, const char* name) {
+    fn = reinterpret_cast<Fn*>(::dlsym(lib, name));
+    ASSERT_NE(fn, nullptr) << name;
   }
   void* lib = nullptr;
   int (*load)(char*) = nullptr;
@@ -343,10 +338,8 @@ TEST_F(TridLibrary, AnswersCountsTextsAndPoints) {
   ASSERT_EQ(info(1, 0, buffer), 2);  // the exact header and the looser search
   int best = info(4, 1, buffer);
   EXPECT_GT(best, info(4, 2, buffer));
-  info(2, 1, buffer);
-  EXPECT_STREQ(buffer, "Adobe Portable Document Format");
-  info(3, 1, buffer);
-  EXPECT_STREQ(buffer, "PDF");
+  EXPECT_STREQ((info(2, 1, buffer), buffer), "Adobe Portable Document Format");
+  EXPECT_STREQ((info(3, 1, buffer), buffer), "PDF");
   EXPECT_EQ(info(4, 3, buffer), 0);  // past the last result
   EXPECT_EQ(info(2, 0, buffer), 0);
   EXPECT_STREQ(buffer, "");
