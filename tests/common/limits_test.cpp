@@ -36,6 +36,7 @@
 #include "test_support.h"
 #include "text/calendar_reader.h"
 #include "text/html_tag_reader.h"
+#include "text/html_tag_scan.h"
 #include "text/mime_message.h"
 #include "text/text_based_fta_utils.h"
 #include "text/text_stream.h"
@@ -419,6 +420,13 @@ std::vector<LimitCase> limitCases() {
       {"MIMEHandler::firstLineBytes", on([](bool past) {
          return "X-" + std::string(MIMEHandler::firstLineBytes - 3 + past, 'a') + ": v\nSubject: s\n\nbody\n";
        }, [](const InputFile& f) { return TextBasedFTAUtils::checkTextMIMEComponent(f) == TEXT_EML; })},
+      // Is a name of that many characters kept whole?
+      {"kTagNameKeepBytes", on([](bool past) { return "<" + std::string(kTagNameKeepBytes + past, 'n') + ">"; },
+                               [](const InputFile& f) {
+         TextStream text(f);
+         bool whole = false;
+         return scanHtmlTags(text, [&](const ScannedTag& tag) { whole = !tag.nameCut() && tag.name.size() == tag.nameLength; }) && whole;
+       })},
       {"kMaxTagDocumentBytes", [](bool past) {
          HTMLReader reader;
          return reader.readFile(sparseFile({'<', 'a', '>'}, kMaxTagDocumentBytes - 6 + past, "<late>")) &&
