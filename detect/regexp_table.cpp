@@ -12,7 +12,12 @@ RegexpTable regexpTable;
 
 namespace {
 
-constexpr auto kSyntax = std::regex::ECMAScript | std::regex::icase;
+// libstdc++ matches ECMAScript patterns by backtracking, recursing a few
+// frames for every character of the subject: about 300 bytes of stack per
+// character, so a 4 KiB answer needs more than the 1 MiB many host threads
+// have. The polynomial (breadth-first) executor recurses only as deep as
+// the pattern. No table pattern uses a back-reference, which it refuses.
+constexpr auto kSyntax = std::regex::ECMAScript | std::regex::icase | std::regex_constants::__polynomial;
 
 // The group-reference form of a template: "%<subject>:$<group>".
 const std::regex& referenceForm() {
@@ -25,9 +30,7 @@ void reportRegexError(int code, const std::string& message) {
   std::fflush(stdout);
 }
 
-// libstdc++ matches by backtracking with recursion that grows with the
-// subject; a bound keeps a long libmagic answer from exhausting a host
-// thread's stack. Real answers are far shorter.
+// Matching time grows with the subject; real answers are far shorter.
 std::string boundedSubject(const char* text) {
   std::string s = text ? text : "";
   if (s.size() > limits::kMaxMappingSubjectBytes) s.resize(limits::kMaxMappingSubjectBytes);
