@@ -122,7 +122,6 @@ TEST_F(FileTypeEntry, SplitVolumesByTheirVolumeExtensionOnly) {
       {fixture("archive/zipsplit.z01"), "z01", "zip", "ZIP", "application/zip"},  // zip -s
   };
   for (const auto& c : cases) {
-    ASSERT_EQ(test::jsonMember(test::scanJson(c.path), "typeID"), c.scanned) << c.path;
     const std::string volume = fileType(c.path, c.volumeExtension);
     EXPECT_EQ(test::jsonMember(volume, "typeID"), "SPLIT_ARC") << c.path << ": " << volume;
     EXPECT_EQ(test::jsonMember(volume, "type"), c.mime) << volume;
