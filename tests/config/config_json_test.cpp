@@ -111,33 +111,27 @@ TEST(ConfigSchemaJson, ParentNamesThatLoopAreWrittenOnce) {
   });
 }
 
-TEST(ConfigJson, EngineSectionText) {
+TEST(ConfigJson, EngineSectionTextOrTheDefaults) {
   runWithEngine([](const EngineLibrary& e) {
-    Converted c = convert(e,
-                          "[engine]\nmax_file_size = 100\r\n deep_scan=0 \nlabel = \" a b \"\nopt=x=42\n"
-                          "max_file_size=7\nextract_archive = maybe\nheuristic_scan=2\nno equals sign\n",
-                          makeSchema());
-    ASSERT_TRUE(c.ok);
     // The first line of a name counts, "opt=x=42" splits at the last "=", and
     // "maybe" is no flag text, so extract_archive keeps its default.
-    EXPECT_EQ(text(parse(c.config)),
-              configText("", R"("deep_scan":false,"max_file_size":100,"label":"a b","heuristic_scan":"2",)"
-                             R"("opt=x":"42","archive":false,"max_extract_depth":5,"extract_archive":true)"));
-  });
-}
-
-TEST(ConfigJson, EmptyOrInvalidInputGivesTheDefaults) {
-  runWithEngine([](const EngineLibrary& e) {
-    const Converted defaults = convert(e, "", makeSchema());
-    ASSERT_TRUE(defaults.ok);
-    for (const char* input : {"invalid", "{ this is invalid", "{\"config\":\"invalid\"}"}) {
-      Converted c = convert(e, input, makeSchema());
-      EXPECT_TRUE(c.ok) << input;
-      EXPECT_EQ(c.config, defaults.config) << input;
+    const char* const kSection = "[engine]\nmax_file_size = 100\r\n deep_scan=0 \nlabel = \" a b \"\nopt=x=42\n"
+                                 "max_file_size=7\nextract_archive = maybe\nheuristic_scan=2\nno equals sign\n";
+    const std::string sectionValues = R"("deep_scan":false,"max_file_size":100,"label":"a b","heuristic_scan":"2",)"
+                                      R"("opt=x":"42","archive":false,"max_extract_depth":5,"extract_archive":true)";
+    // Empty, missing or unreadable input: the defaults, heuristic_scan as its
+    // default choice's value.
+    const struct {
+      const char* input;
+      std::string values;
+    } kCases[] = {{kSection, sectionValues}, {"", kDefaultValues}, {nullptr, kDefaultValues},
+                  {"invalid", kDefaultValues}, {"{ this is invalid", kDefaultValues},
+                  {"{\"config\":\"invalid\"}", kDefaultValues}};
+    for (const auto& c : kCases) {
+      const Converted converted = convert(e, c.input, makeSchema());
+      EXPECT_TRUE(converted.ok) << c.input;
+      EXPECT_EQ(text(parse(converted.config)), configText("", c.values)) << c.input;
     }
-    EXPECT_EQ(convert(e, nullptr, makeSchema()).config, defaults.config);
-    // heuristic_scan: the default choice's value.
-    EXPECT_EQ(text(parse(defaults.config)), configText("", kDefaultValues));
   });
 }
 
@@ -194,10 +188,7 @@ TEST(ConfigJson, EachMissingMemberFails) {
     auto variant = [&](const std::function<void(rapidjson::Document&)>& change) {
       rapidjson::Document doc = parse(valid);
       change(doc);
-      rapidjson::StringBuffer buffer;
-      rapidjson::Writer<rapidjson::StringBuffer> w(buffer);
-      doc.Accept(w);
-      return std::string(buffer.GetString());
+      return text(doc);
     };
     std::vector<std::string> broken = {
         variant([](auto& d) { d.RemoveMember("schema-version"); }),

@@ -157,7 +157,7 @@ TEST(EngineConfigMix, OverridesReplaceTheFiles) {
       dir.path());
 }
 
-TEST(EngineProperties, BasicSetValuesAndList) {
+TEST(EngineProperties, BasicSetValuesListReadOnlyAndUnlisted) {
   runWithEngine([](const EngineLibrary& e) {
     kpl::PropertyMap map{{"stale", {}}};
     ASSERT_EQ(e.createBasicSupportedProperties(&map), 0);
@@ -181,26 +181,19 @@ TEST(EngineProperties, BasicSetValuesAndList) {
     EXPECT_EQ(get("nope"), std::make_pair(55, std::string("<null>")));
     EXPECT_EQ(get(nullptr), std::make_pair(50, std::string("<null>")));
     EXPECT_EQ(e.validateAndSetPropertyToMap(&map, "extract_archive", nullptr, 1), 50);
-  });
-}
 
-TEST(EngineProperties, ReadOnlyUnlistedAndEmpty) {
-  runWithEngine([](const EngineLibrary& e) {
-    kpl::PropertyMap map;
-    const char* out = nullptr;
-    ASSERT_EQ(e.getEngineProperties(&map, "", &out), 0);
-    EXPECT_EQ(e.take(out), "[]");
-
+    // A host's own map: read-only and unlisted properties.
+    map.clear();
+    EXPECT_EQ(get(""), std::make_pair(0, std::string("[]")));
     map["version"] = {"version", "1", "", true, true};
     map["hidden"] = {"hidden", "x", "", false, false};
     EXPECT_EQ(e.validateAndSetPropertyToMap(&map, "version", "2", 1), 50);
     EXPECT_EQ(map["version"].value, "1");
     EXPECT_EQ(e.validateAndSetPropertyToMap(&map, "version", "2", 0), 0);  // no available values: anything goes
     EXPECT_EQ(map["version"].value, "2");
-    ASSERT_EQ(e.getEngineProperties(&map, "", &out), 0);
-    EXPECT_EQ(e.take(out), "[{\"prop_name\":\"version\",\"prop_value\":\"2\",\"available_value\":\"\",\"read_only\":1}]");
-    ASSERT_EQ(e.getEngineProperties(&map, "hidden", &out), 0);  // unlisted, yet readable by name
-    EXPECT_EQ(e.take(out), "x");
+    EXPECT_EQ(get(""), std::make_pair(0, std::string(R"([{"prop_name":"version","prop_value":"2","available_value":"",)"
+                                                      R"("read_only":1}])")));
+    EXPECT_EQ(get("hidden"), std::make_pair(0, std::string("x")));  // unlisted, yet readable by name
   });
 }
 

@@ -9,7 +9,6 @@
 #include <cstring>
 #include <fstream>
 #include <set>
-#include <sstream>
 #include <thread>
 #include <vector>
 
@@ -38,32 +37,28 @@ TEST(EngineLifecycle, InitOpensAllSlotsAndTheSequenceRepeats) {
 
 TEST(EngineLifecycle, SlotsStayInRangeUnderRacingThreads) {
   constexpr int kThreads = 16, kCalls = 3000;
-  std::vector<int> counts(30, 0);
-  std::atomic<bool> outOfRange{false};
-  std::atomic<bool> done{false};
+  std::vector<std::atomic<int>> counts(30);
+  std::atomic<bool> outOfRange{false}, done{false};
   // getLastError reads the counter without a lock; it must never see 30.
   std::thread watcher([&] {
     while (!done) {
-      int v = kpl::CURRENT_THREAD_INDEX.load();
+      const int v = kpl::CURRENT_THREAD_INDEX.load();
       if (v < 0 || v >= 30) outOfRange = true;
     }
   });
-  std::vector<std::vector<int>> perThread(kThreads, std::vector<int>(30, 0));
   std::vector<std::thread> threads;
   for (int t = 0; t < kThreads; ++t)
-    threads.emplace_back([&, t] {
+    threads.emplace_back([&] {
       for (int i = 0; i < kCalls; ++i) {
-        int s = getThreadIndex();
+        const int s = getThreadIndex();
         if (s < 0 || s >= 30) outOfRange = true;
-        else ++perThread[t][s];
+        else ++counts[s];
       }
     });
   for (auto& th : threads) th.join();
   done = true;
   watcher.join();
   EXPECT_FALSE(outOfRange);
-  for (auto& v : perThread)
-    for (int s = 0; s < 30; ++s) counts[s] += v[s];
   // A fair round robin: every slot was handed out equally often.
   for (int s = 0; s < 30; ++s) EXPECT_EQ(counts[s], kThreads * kCalls / 30) << "slot " << s;
 }
@@ -258,89 +253,63 @@ TEST(EngineLifecycle, InitAgainGivesTheFirstStartsAnswers) {
   freeString(&groups);
 }
 
-TEST(EngineLifecycle, GroupsBeforeInitAreTheEmptyObject) {
-  const std::string engine = kpl::test::homeDir() + "/kpl_engine.so";
-  int rc = runInChild([&] {
-    void* lib = ::dlopen(engine.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!lib) return 10;
-    auto groupsFn = reinterpret_cast<decltype(&::getFileTypeGroup)>(::dlsym(lib, "getFileTypeGroup"));
-    auto scanFn = reinterpret_cast<decltype(&::scan)>(::dlsym(lib, "scan"));
-    if (!groupsFn || !scanFn) return 11;
-    const char* json = nullptr;
-    if (groupsFn(&json) != 0 || json == nullptr || std::string(json) != "{}") return 12;
-    unsigned int status = 0;
-    const char* answer = "untouched";
-    return scanFn(engine.c_str(), &status, &answer) == 1 && answer == nullptr ? 0 : 13;
-  });
-  EXPECT_EQ(rc, 0);
-}
-
-// ---- Start-up in other homes and the private library copies ------------
-
-// Builds a home in dir: everything of the real home except what is left out.
-void makeHome(const TempDir& dir, bool withMagic, bool withLibrary) {
-  const std::string home = kpl::test::homeDir();
-  auto copy = [&](const std::string& rel) {
-    dir.write(rel, kpl::test::readFile(home + "/" + rel));
-  };
-  if (withMagic) copy("database/magic/magic.mgc");
-  if (withLibrary) copy("libTrIDLib.so");
-  for (const char* def : {"database/trid/images.trd", "database/trid/documents.trd"}) copy(def);
-  copy("7za");
-}
-
-int initIn(const std::string& dir) {
-  return runInChild([&] {
-    if (::chdir(dir.c_str()) != 0) return 2;
-    return init();
-  });
-}
-
 TEST(EngineLifecycle, InitNeedsTheMagicDatabaseAndTheSignatureLibrary) {
-  TempDir complete, noMagic, noLibrary;
-  makeHome(complete, true, true);
-  makeHome(noMagic, false, true);
-  makeHome(noLibrary, true, false);
-  EXPECT_EQ(initIn(complete.path()), 0);
-  EXPECT_EQ(initIn(noMagic.path()), 1);
-  EXPECT_EQ(initIn(noLibrary.path()), 1);
+  const std::string real = kpl::test::homeDir();
+  const char* const kHome[] = {"database/magic/magic.mgc", "libTrIDLib.so", "database/trid/images.trd",
+                               "database/trid/documents.trd", "7za"};
+  for (const std::string left : {"", "database/magic/magic.mgc", "libTrIDLib.so"}) {
+    TempDir home;
+    for (const char* f : kHome)
+      if (f != left) home.write(f, kpl::test::readFile(real + "/" + f));
+    EXPECT_EQ(runInChild([&] { return ::chdir(home.path().c_str()) != 0 ? 2 : init(); }), left.empty() ? 0 : 1)
+        << "without " << left;
+  }
 }
 
 // Private copies of the signature library, as the dynamic loader shows them.
 std::set<std::string> mappedCopies() {
   std::ifstream maps("/proc/self/maps");
   std::set<std::string> copies;
-  std::string line;
-  while (std::getline(maps, line)) {
-    auto slash = line.find('/');
+  for (std::string line; std::getline(maps, line);) {
+    const auto slash = line.find('/');
     if (slash == std::string::npos) continue;
-    std::string path = line.substr(slash);
-    auto base = path.rfind('/');
-    std::string name = path.substr(base + 1);
-    if (name.rfind("lib.", 0) == 0 || path.find("/memfd:lib.") == 0) copies.insert(path);
+    const std::string path = line.substr(slash);
+    if (path.compare(path.rfind('/') + 1, 4, "lib.") == 0 || path.rfind("/memfd:lib.", 0) == 0) copies.insert(path);
   }
   return copies;
 }
 
-TEST(EngineLifecycle, PrivateCopiesExistWhileLoadedAndGoWithTheLibrary) {
+// A host's own load of the library: before init it has no groups and no
+// answers; init maps one private copy of the signature library per slot,
+// writes none into the home, and the copies go with the library.
+TEST(EngineLifecycle, LoadedLibraryBeforeInitAndItsPrivateCopies) {
   const std::string engine = kpl::test::homeDir() + "/kpl_engine.so";
   int rc = runInChild([&] {
-    if (::chdir(kpl::test::homeDir().c_str()) != 0) return 10;
-    void* lib = ::dlopen(engine.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!lib) return 11;
-    auto initFn = reinterpret_cast<int (*)()>(::dlsym(lib, "init"));
-    auto deinitFn = reinterpret_cast<int (*)()>(::dlsym(lib, "deinit"));
-    if (!initFn || !deinitFn || initFn() != 0) return 12;
-    std::set<std::string> copies = mappedCopies();
-    if (copies.size() != 30) return 13;
-    // Nothing was written into the home.
+    void* lib = ::chdir(kpl::test::homeDir().c_str()) == 0 ? ::dlopen(engine.c_str(), RTLD_NOW | RTLD_LOCAL) : nullptr;
+    if (!lib) return 10;
+#define KPL_RESOLVE(fn) const auto fn##Fn = reinterpret_cast<decltype(&::fn)>(::dlsym(lib, #fn))
+    KPL_RESOLVE(getFileTypeGroup);
+    KPL_RESOLVE(scan);
+    KPL_RESOLVE(init);
+    KPL_RESOLVE(deinit);
+#undef KPL_RESOLVE
+    if (!getFileTypeGroupFn || !scanFn || !initFn || !deinitFn) return 11;
+    const char* json = nullptr;
+    if (getFileTypeGroupFn(&json) != 0 || json == nullptr || std::string(json) != "{}") return 12;
+    unsigned int status = 0;
+    const char* answer = "untouched";
+    if (scanFn(engine.c_str(), &status, &answer) != 1 || answer != nullptr) return 13;
+
+    if (initFn() != 0) return 14;
+    const std::set<std::string> copies = mappedCopies();
+    if (copies.size() != 30) return 15;
     for (int i = 0; i < 30; ++i)
-      if (kpl::test::fileExists("lib." + std::to_string(i))) return 14;
+      if (kpl::test::fileExists("lib." + std::to_string(i))) return 16;
     deinitFn();
-    if (::dlclose(lib) != 0) return 15;
-    if (!mappedCopies().empty()) return 16;
+    if (::dlclose(lib) != 0) return 17;
+    if (!mappedCopies().empty()) return 18;
     for (const std::string& c : copies)
-      if (c.rfind("/memfd:", 0) != 0 && kpl::test::fileExists(c)) return 17;
+      if (c.rfind("/memfd:", 0) != 0 && kpl::test::fileExists(c)) return 19;
     return 0;
   });
   EXPECT_EQ(rc, 0);
