@@ -1,4 +1,4 @@
-// Fallback signatures and the shared byte probes.
+// Fallback signatures and the byte probes they share with post-classification.
 #include "detect/fallback_signatures.h"
 
 #include <gtest/gtest.h>
@@ -56,7 +56,7 @@ TEST_F(FallbackSignatures, PatternTextAndRowOrder) {
   EXPECT_EQ(fallback(dir_.path() + "/missing"), "X|X|X|X");
 }
 
-TEST_F(FallbackSignatures, IsoSignatureNeedsTheWholePattern) {
+TEST_F(FallbackSignatures, ByteProbesNeedTheWholePattern) {
   for (std::size_t size : {32773u, 32774u}) {
     std::string bytes(size, '\0');
     bytes.replace(32769, std::min<std::size_t>(5, size - 32769), std::string("CD001").substr(0, size - 32769));
@@ -69,16 +69,6 @@ TEST_F(FallbackSignatures, IsoSignatureNeedsTheWholePattern) {
   EXPECT_EQ(checkBytesMatch(f, long51.data(), 51, 0), 100u);
   EXPECT_EQ(checkBytesMatch(f, long51.data(), 10, 0), 1u);
   EXPECT_EQ(checkBytesMatch(f, long51.data(), 1, 0xFFFFFFFF), 0u);
-}
-
-TEST_F(FallbackSignatures, SharedByteProbes) {
-  const std::string path = dir_.write("ten", std::string("0123456789"));
-  unsigned char buffer[20] = {}, tail[4] = {};
-  EXPECT_FALSE(readArbitraryBytesOfFile(path, 10, 20, buffer, false));
-  EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), 10), "0123456789");
-  EXPECT_FALSE(readArbitraryBytesOfFile(path, 10, 3, tail, false));
-  EXPECT_STREQ(reinterpret_cast<char*>(tail), "789");
-  EXPECT_TRUE(readArbitraryBytesOfFile(dir_.path() + "/missing", 10, 3, tail, true));
 
   const unsigned char data[] = "aaab</svg>";
   auto u = [](const char* t) { return reinterpret_cast<const unsigned char*>(t); };

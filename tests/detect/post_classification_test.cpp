@@ -13,7 +13,6 @@
 namespace kpl {
 namespace {
 
-
 std::string bytes(std::initializer_list<int> list) {
   std::string s;
   for (int b : list) s.push_back(static_cast<char>(b));

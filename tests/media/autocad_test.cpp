@@ -70,16 +70,13 @@ TEST(AutoCADDxf, TextHeaders) {
   EXPECT_EQ(classify(dxf("0 SECTION 2 ENTITIES 0 LINE 8 0 0 ENDSEC 0 SECTION 2 TABLES")).first, AUTOCAD_NONE);
 }
 
-TEST(AutoCADDxf, LinesAndHeadersAreBounded) {
+TEST(AutoCADDxf, LinesAreBounded) {
   auto withValue = [](std::size_t length) {
     return dxf("0 SECTION 2 HEADER 9 $X 1 " + std::string(length, 'x') + " 9 $ACADVER 1 AC1018");
   };
   EXPECT_EQ(classify(withValue(1024)).first, 32);
   EXPECT_EQ(classify(withValue(1025)).first, AUTOCAD_NONE);
   EXPECT_EQ(classify(std::string(5000, '0') + "\nSECTION\n").first, AUTOCAD_NONE);
-  std::string endless = "0 SECTION 2 HEADER";
-  for (int i = 0; i < 70000; ++i) endless += " 9 $X";
-  EXPECT_EQ(classify(dxf(endless + " 9 $ACADVER 1 AC1018")).first, AUTOCAD_NONE);
 }
 
 TEST(AutoCADDxf, BinarySentinel) {

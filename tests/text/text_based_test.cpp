@@ -2,8 +2,7 @@
 // scan against the tag reader's whole lists, and the probe order.
 #include <gtest/gtest.h>
 
-#include <dirent.h>
-
+#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
@@ -88,13 +87,8 @@ TEST(TextBasedFTAUtils, TagProbeDecidingValues) {
 // answers what the tag reader's whole lists answer.
 TEST(TextBasedFTAUtils, BoundedScanEqualsWholeLists) {
   std::vector<std::string> documents;
-  const std::string fixtures = test::fixturesDir() + "/text";
-  if (DIR* d = opendir(fixtures.c_str())) {
-    while (dirent* e = readdir(d)) {
-      if (e->d_name[0] != '.') documents.push_back(test::readFile(fixtures + "/" + e->d_name));
-    }
-    closedir(d);
-  }
+  for (const auto& e : std::filesystem::directory_iterator(test::fixturesDir() + "/text"))
+    documents.push_back(test::readFile(e.path().string()));
   ASSERT_GT(documents.size(), 20u);
 
   const std::vector<std::string> pieces = {
