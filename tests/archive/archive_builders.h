@@ -242,24 +242,4 @@ inline std::vector<BuiltHeader> builtHeaders() {
   return h;
 }
 
-// The files generate.sh makes and the archive type each one is.
-inline const std::vector<std::pair<const char*, ArchiveType>>& archiveFixtures() {
-  using T = ArchiveType;
-  static const std::vector<std::pair<const char*, ArchiveType>> fixtures = {
-      {"plain.zip", T::Zip}, {"streamed.zip", T::Zip}, {"commented.zip", T::Zip}, {"jar_upper.jar", T::Jar},
-      {"jar_lower.jar", T::Jar}, {"apk.apk", T::Apk}, {"android_only.zip", T::Zip}, {"xpi_json.xpi", T::Xpi},
-      {"xpi_rdf.xpi", T::Xpi}, {"cdr_meta_inf.cdr", T::Cdr}, {"cdr_metadata.cdr", T::Cdr}, {"cdr_half.zip", T::Zip},
-      {"a.7z", T::SevenZip}, {"ustar.tar", T::Tar}, {"v7_dir.tar", T::Tar}, {"v7_file.tar", T::None},
-      {"noise.gz", T::Gzip}, {"a.bz2", T::Bzip2}, {"noise.xz", T::Xz}, {"a.lzma", T::Lzma},
-      {"noise.Z", T::Compress}, {"a_newc.cpio", T::Cpio}, {"a_odc.cpio", T::Cpio}, {"a_bin.cpio", T::Cpio},
-      {"fixture.deb", T::Deb}, {"fixture.rpm", T::Rpm}, {"a.cab", T::Cab}, {"a.arj", T::Arj},
-      {"a.arc", T::Arc}, {"a.lzh", T::Lzh}, {"a.wim", T::Wim}, {"head.iso", T::Iso},
-      {"head.udf", T::Udf}, {"dynamic.vhd", T::Vhd}, {"zipsplit.z01", T::Zip}, {"vol.7z.001", T::SevenZip},
-      {"plain.exe", T::None}, {"plain.dll", T::None}, {"rcdata_cab.exe", T::ExeSfx}, {"sfx_7z.exe", T::ExeSfx},
-      {"sfx_7z_padded.exe", T::ExeSfx}, {"sfx_zip.exe", T::ExeSfx}, {"sfx_zip_comment.exe", T::ExeSfx},
-      {"sfx_zip_padded.exe", T::ExeSfx},
-  };
-  return fixtures;
-}
-
 }  // namespace kpl::test

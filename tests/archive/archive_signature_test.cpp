@@ -1,6 +1,6 @@
-// The archive signature table, its corrections, and the record each archive
-// type becomes: real archives made by generate.sh, and headers built here
-// for formats no Debian tool writes.
+// The archive signature table, its corrections, the record each archive
+// type becomes and the ignore marker: real archives made by generate.sh, and
+// headers built here for formats no Debian tool writes.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -11,6 +11,7 @@
 #include "common/byte_reader.h"
 #include "detect/file_type_catalogue.h"
 #include "detect/detection_record.h"
+#include "kpl_engine.h"
 #include "test_support.h"
 
 namespace kpl {
@@ -51,8 +52,15 @@ TEST_F(ArchiveSignatures, EveryRowReachesItsType) {
   EXPECT_EQ(ArchiveSignature("0x50, 0x4B,zz 4b, 0x100", 0, T::Zip).signature, (Bytes{0x50, 0x4B, 0x4B}));
 }
 
+// The positives also name the record the archive step reports.
 TEST_F(ArchiveSignatures, BuiltHeadersAndNearMisses) {
-  for (const auto& h : test::builtHeaders()) EXPECT_EQ(detect(h.bytes), h.type) << h.what;
+  for (const auto& h : test::builtHeaders()) {
+    EXPECT_EQ(detect(h.bytes), h.type) << h.what;
+    DetectionRecord r;
+    ArchiveFTAUtils::adjustArchiveTypes(h.type, r.typeId, r.mime, r.extensions, r.description);
+    EXPECT_TRUE(h.id == nullptr || r.typeId == h.id) << h.what << ": " << r.typeId;
+    EXPECT_TRUE(h.type != T::RarVolume || r.mime == "application/vnd.rar") << r.mime;
+  }
 }
 
 TEST_F(ArchiveSignatures, RecordsAndIdentifierRules) {
@@ -85,6 +93,15 @@ TEST_F(ArchiveSignatures, IgnoreMarkerNeedsLeadAndTrailer) {
   EXPECT_FALSE(ignored({0x50, 0x4B, 0x03, 0x04}, 600));
   EXPECT_FALSE(ignored({0xD0, 0xCF, 0x11, 0xE0}, 600, '?'));
   EXPECT_FALSE(ArchiveFTAUtils::ignoreDetectionFiletype(dir.path() + "/missing", 600));
+
+  // Through the scan the marker turns a gzip stream into plain data.
+  ASSERT_EQ(test::ensureEngineStarted(), 0);
+  Bytes gz = {0x1F, 0x8B, 0x08, 0x00};
+  gz.resize(1000, 0x42);
+  test::append(gz, test::bytesOf("!NOT MSG FILE!"));
+  const std::string json = test::scanJson(dir.write("marked.gz", gz));
+  EXPECT_EQ(test::jsonMember(json, "typeID"), "data") << json;
+  EXPECT_EQ(test::jsonMember(json, "type"), "application/octet-stream") << json;
 }
 
 // Every prefix of real archives: no crash, and nothing outside the file's

@@ -102,20 +102,11 @@ TEST(PeResources, LoopsAndBadOffsetsAreRejected) {
   for (const auto& [at, value] : std::vector<std::pair<std::size_t, uint32_t>>{
            {0x18 + 20, 0x80000000u}, {20, 0x80000000u}, {0x18 + 20, 0x80000000u | 0x7FFF0000u}, {16, 0x80000000u | 0x7FFFFF00u}})
     EXPECT_FALSE(parse(patched(at, value))) << at;
-  // A chain of distinct directories deeper than any real tree, ending in a
-  // data entry: without the depth bound it would be read as valid.
-  EXPECT_TRUE(parse(test::resourceChain(4)));
-  EXPECT_FALSE(parse(test::resourceChain(12)));
 }
 
-TEST(PeResources, RealExecutables) {
+// The section table behind a full-size optional header, as mingw-w64 writes it.
+TEST(PeResources, RealExecutable) {
   const std::string dir = test::fixturesDir() + "/archive/";
-  PEFileParser plain(dir + "plain.exe");
-  PEFileParser::SectionTable text;
-  EXPECT_TRUE(plain.getSectionInformation(".text", text));
-  EXPECT_GT(text.sizeOfRawData, 0u);
-  EXPECT_TRUE(plain.getListResourceObjects().empty());
-
   auto list = PEFileParser(dir + "rcdata_cab.exe").getListResourceObjects();
   ASSERT_EQ(list.size(), 1u);
   EXPECT_EQ(list[0].typeId, 10u);
