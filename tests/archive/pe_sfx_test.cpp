@@ -104,16 +104,5 @@ TEST(PeResources, LoopsAndBadOffsetsAreRejected) {
     EXPECT_FALSE(parse(patched(at, value))) << at;
 }
 
-// The section table behind a full-size optional header, as mingw-w64 writes it.
-TEST(PeResources, RealExecutable) {
-  const std::string dir = test::fixturesDir() + "/archive/";
-  auto list = PEFileParser(dir + "rcdata_cab.exe").getListResourceObjects();
-  ASSERT_EQ(list.size(), 1u);
-  EXPECT_EQ(list[0].typeId, 10u);
-  EXPECT_EQ(list[0].nameId, 1u);
-  EXPECT_EQ(InputFile(dir + "rcdata_cab.exe").read(list[0].fileOffset, 4), test::bytesOf("MSCF"));
-  EXPECT_EQ(list[0].size, test::readFile(dir + "a.cab").size());
-}
-
 }  // namespace
 }  // namespace kpl

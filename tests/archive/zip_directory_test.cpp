@@ -22,7 +22,7 @@ class ZipDirectory : public ::testing::Test {
     return ZipArchive::checkFileNameExistInZip(f, f.size(), name);
   }
   // End record positions from the bottom and from the top, and whether `name` is found.
-  std::tuple<int64_t, int64_t, bool> probe(InputFile f, const std::string& name) {
+  std::tuple<int64_t, int64_t, bool> probe(const InputFile& f, const std::string& name) {
     return {ZipArchive::findEndCentralDirFromBot(f, f.size()), ZipArchive::findEndCentralDirFromTop(f, f.size()),
             ZipArchive::checkFileNameExistInZip(f, f.size(), name)};
   }
@@ -55,17 +55,18 @@ TEST_F(ZipDirectory, EndRecordFromTheBottomAndTheTop) {
   EXPECT_EQ(std::get<0>(probe(open(zip), "a.txt")), static_cast<int64_t>(zip.size()) - 34);
 
   // A stub before the data, and zip's data descriptors, defeat only the walk from the top.
-  auto [bot, top, found] = probe(open(ZipBuilder().prefix(Bytes(700, 0x90)).entry("payload.bin", "z").bytes()), "payload.bin");
-  EXPECT_GT(bot, 0);
-  EXPECT_EQ(top, -1);
-  EXPECT_TRUE(found);
-  std::tie(bot, top, found) = probe(InputFile(test::fixturesDir() + "/archive/streamed.zip"), "-");
-  EXPECT_GT(bot, 0);
-  EXPECT_EQ(top, -1);
-  EXPECT_TRUE(found);
-  std::tie(bot, top, found) = probe(InputFile(test::fixturesDir() + "/archive/plain.zip"), "");
-  EXPECT_EQ(top, bot);
-  EXPECT_GT(bot, 0);
+  const std::string fixtures = test::fixturesDir() + "/archive/";
+  const std::tuple<InputFile, const char*, bool> cases[] = {
+      {open(ZipBuilder().prefix(Bytes(700, 0x90)).entry("payload.bin", "z").bytes()), "payload.bin", false},
+      {InputFile(fixtures + "streamed.zip"), "-", false},
+      {InputFile(fixtures + "plain.zip"), "", true},
+  };
+  for (const auto& [file, name, topFinds] : cases) {
+    const auto [bot, top, found] = probe(file, name);
+    EXPECT_GT(bot, 0) << name;
+    EXPECT_EQ(top, topFinds ? bot : -1) << name;
+    EXPECT_EQ(found, *name != '\0') << name;
+  }
 }
 
 TEST_F(ZipDirectory, ShortFilesAndTruncation) {

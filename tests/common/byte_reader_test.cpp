@@ -58,13 +58,16 @@ TEST(ByteReader, FailureIsStickyAndSubReadersStayInside) {
   EXPECT_TRUE(m.ok());  // a failed comparison is not a failed decode
 }
 
-TEST(CommonUtils, ReplaceSpaceInPathQuotesWhitespaceRunsAndEscapesBrackets) {
+TEST(CommonUtils, PathQuotingAndSpaceRemoval) {
   std::string path = "/a b/c  d(1)[2]{3}";
   CommonUtils::replaceSpaceInPath(path);
   EXPECT_EQ(path, "/a\" \"b/c\"  \"d\\(1\\)\\[2\\]\\{3\\}");
   std::string plain = "/plain/path";
   CommonUtils::replaceSpaceInPath(plain);
   EXPECT_EQ(plain, "/plain/path");
+  std::string text = "  0 \tSECTION  ";
+  CommonUtils::removeSpace(text);
+  EXPECT_EQ(text, "0\tSECTION");  // tabs stay
 }
 
 TEST(CommonUtils, RunnerKillsAChildPastItsTimeOrOutputLimit) {
@@ -108,12 +111,6 @@ TEST(CommonUtilsLines, EveryLineEndAndTheBound) {
   EXPECT_EQ(lines("a\r\r\nb\n\n"), (V{"a", "", "b", ""}));  // CR then CR LF: two ends
   EXPECT_EQ(lines(""), V{});
   EXPECT_EQ(lines("abc\nabcd\n", 3), (V{"abc", "<too long: abc>"}));
-}
-
-TEST(CommonUtilsLines, RemoveSpaceKeepsTabs) {
-  std::string text = "  0 \tSECTION  ";
-  CommonUtils::removeSpace(text);
-  EXPECT_EQ(text, "0\tSECTION");
 }
 
 }  // namespace

@@ -196,9 +196,9 @@ std::string md5Hex(const std::string& s) {
 }
 
 TEST(Md5, VectorsPiecewiseUpdatesAndHmac) {
-  EXPECT_EQ(md5Hex(""), "d41d8cd98f00b204e9800998ecf8427e");
-  EXPECT_EQ(md5Hex("abc"), "900150983cd24fb0d6963f7d28e17f72");
-  std::string eighty;  // crosses a block boundary
+  // Single-block messages are checked by the verifiers above; this one
+  // crosses a block boundary.
+  std::string eighty;
   for (int i = 0; i < 8; ++i) eighty += "1234567890";
   EXPECT_EQ(md5Hex(eighty), "57edf4a22be3c955ac49da2e2107b67a");
 
@@ -227,7 +227,6 @@ TEST(Sha1, Vectors) {
     return hex(out, 20);
   };
   EXPECT_EQ(sha1Hex("", 1), "da39a3ee5e6b4b0d3255bfef95601890afd80709");
-  EXPECT_EQ(sha1Hex("abc", 1), "a9993e364706816aba3e25717850c26c9cd0d89d");
   EXPECT_EQ(sha1Hex(std::string(1000, 'a'), 1000), "34aa973cd4c4daa4f61eeb2bdbad27316534016f");
   CSHA1 sha;
   sha.Final();
