@@ -107,8 +107,11 @@ std::vector<std::pair<std::string, Bytes>> builtPackages() {
   const Bytes bothFamilies = office(
       "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/><Override ContentType=\"" +
       std::string(kWordMain));
-  const Bytes binaryByName =
-      ZipBuilder().entry("[Content_Types].xml", "<Types/>").entry("_rels/.rels", "").entry("xl/workbook.bin", "\x83\x01").bytes();
+  const Bytes binaryByName = ZipBuilder()
+                                 .entry("[Content_Types].xml", "<Types/>")
+                                 .entry("_rels/.rels", "")
+                                 .entry("xl/workbook.bin", "\x83\x01")
+                                 .bytes();
   const Bytes graphics =
       ZipBuilder()
           .entry("mimetype", "application/vnd.oasis.opendocument.graphics")
