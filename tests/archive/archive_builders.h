@@ -7,8 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "archive/archive_fta_utils.h"
-
 namespace kpl::test {
 
 using Bytes = std::vector<uint8_t>;
@@ -151,115 +149,6 @@ inline Bytes resourceChain(uint32_t levels) {
   for (uint32_t d = 0; d < levels; ++d)
     put(c, {{d * 24 + 14, 2, 1}, {d * 24 + 20, 4, d + 1 < levels ? (0x80000000u | (d + 1) * 24) : levels * 24}});
   return c;
-}
-
-// Headers of formats no Debian tool writes, built from their published
-// layouts, with the near misses each check rejects. `id` is the identifier
-// a scan reports for the positives (nullptr for the near misses).
-struct BuiltHeader {
-  std::string what;
-  Bytes bytes;
-  ArchiveType type;
-  const char* id;
-};
-inline std::vector<BuiltHeader> builtHeaders() {
-  using T = ArchiveType;
-  // RAR 5: CRC, size, type 1 (main), flags 0x0001 (extra area follows),
-  // extra area size, archive flags (0x0001 volume, 0x0002 number present).
-  auto rar = [](int version, bool volume) {
-    Bytes b = version == 4 ? Bytes{0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0, 0, 0, 0x73, volume, 0, 0x0D, 0, 0, 0, 0, 0, 0, 0}
-                           : Bytes{0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x01, 0x00, 0xAA, 0xBB, 0xCC, 0xDD,
-                                   0x06, 0x01, 0x01, 0x80, 0x00, static_cast<uint8_t>(volume ? 3 : 0), 0x00};
-    return b.resize(b.size() + 20, 0x11), b;
-  };
-  auto rawCd = [](std::size_t sectors, uint8_t mode) {  // 2352-byte sectors of one mode
-    Bytes b(sectors * 2352, 0x5A);
-    for (auto at = b.begin(); at != b.end(); at += 2352) {
-      std::fill(at, at + 12, 0xFF);
-      at[0] = at[11] = 0;
-      at[15] = mode;
-      std::fill(at + 2068, at + 2076, 0);
-    }
-    return b;
-  };
-  // SAP: "CAR ", a version and a first entry type. PIM: magic, two bytes, a
-  // name, sizes A and B, B bytes of data, then `extra` more bytes.
-  auto sar = [](const std::string& version, const std::string& entry) { return textAt(48, 0, "CAR " + version + entry); };
-  auto pim = [](const std::string& magic, uint32_t a, uint32_t b, uint32_t extra) {
-    Bytes p = bytesOf(magic + "..name.dat");
-    p.push_back(0);
-    putU32(p, p.size(), a);
-    putU32(p, p.size(), b);
-    return p.resize(p.size() + b + extra, 0x44), p;
-  };
-  Bytes boot = textAt(1024, 448, "BOOTMGR is compressed"), mbr(1024, 0), lha = bytesOf("-lh5-");
-  putU16(boot, 510, 0xAA55);
-  putU16(mbr, 510, 0xAA55);
-  lha.resize(64, 1);
-  Bytes shortBoot(boot.begin(), boot.begin() + 512), activeMbr = mbr, badMbr = mbr, hybrid = mbr;
-  activeMbr[446] = 0x80;
-  badMbr[446] = 0x01;
-  hybrid.resize(40000, 0);
-  putText(hybrid, 32769, "CD001");  // ISO 9660 descriptors override an MBR
-  Bytes reservedSet = rawCd(3, 1), badSync = rawCd(4, 2), uneven = rawCd(2, 2), twoPims = pim("\2PIM", 100, 64, 0);
-  reservedSet[2 * 2352 + 2070] = 1;  // mode 1 keeps 8 reserved bytes zero
-  badSync[3 * 2352 + 5] = 0;
-  uneven.push_back(0);
-  append(twoPims, pim("\2PIM", 100, 8, 0));
-  std::vector<BuiltHeader> h = {
-      {"PK34 alone", {0x50, 0x4B, 0x03, 0x04}, T::None, nullptr},  // the signature must be followed by more bytes
-      {"PK34+1", {0x50, 0x4B, 0x03, 0x04, 0}, T::Zip, nullptr},
-      {"rar4", rar(4, false), T::Rar, nullptr}, {"rar4 volume", rar(4, true), T::RarVolume, "SPLIT_ARC"},
-      {"rar5", rar(5, false), T::Rar, "RAR"}, {"rar5 volume", rar(5, true), T::RarVolume, "SPLIT_ARC"},
-      {"rar1.4", {0x52, 0x45, 0x7E, 0x5E, 1, 2, 3}, T::Rar, nullptr},
-      {"boot", boot, T::BootImage, "IMG"}, {"boot sector alone", shortBoot, T::None, nullptr},
-      {"mbr", mbr, T::Mbr, "MBR"}, {"active mbr", activeMbr, T::Mbr, nullptr}, {"bad boot flag", badMbr, T::None, nullptr},
-      {"hybrid", hybrid, T::Iso, "ISO"}, {"one sector", Bytes(mbr.begin(), mbr.begin() + 512), T::None, nullptr},
-      {"hfs", textAt(2048, 1024, "H+"), T::Hfs, "HFS"},
-      {"vdi", textAt(512, 0, "<<< Oracle VM VirtualBox Disk Image >>>\n"), T::Vdi, "VDI"},
-      {"cd mode 2", rawCd(2, 2), T::RawCd, "BIN/MDF"}, {"cd mode 1", rawCd(3, 1), T::RawCd, nullptr},
-      {"cd mode 3", rawCd(3, 3), T::None, nullptr}, {"cd reserved set", reservedSet, T::None, nullptr},
-      {"cd bad sync", badSync, T::None, nullptr}, {"cd uneven", uneven, T::None, nullptr},
-      {"sar", sar("2.01", "RG"), T::Sar, "SAR"}, {"sar 2.00", sar("2.00", "SV"), T::Sar, nullptr},
-      {"sar 1.99", sar("1.99", "RG"), T::None, nullptr}, {"sar bad entry", sar("2.01", "XX"), T::None, nullptr},
-      {"pim", pim("\2PIM", 100, 64, 0), T::Pim, "PIM"}, {"pim A<B", pim("\2PIM", 10, 64, 0), T::None, nullptr},
-      {"pim extra", pim("\2PIM", 100, 64, 3), T::None, nullptr}, {"two pims", twoPims, T::Pim, nullptr},
-      {"pim2", pim("PIM2", 100, 64, 4), T::Pim, "PIM"}, {"pim2 no extra", pim("PIM2", 100, 64, 0), T::None, nullptr},
-      {"winzip", textAt(29200, 29152, "WinZip"), T::WinZipSfx, "EXE"}, {"lha", lha, T::Lha, nullptr},
-      {"pklite", textAt(100, 30, "PKLITE"), T::PkliteExe, nullptr},
-  };
-  // Apple disk images behind compressed data need the "koly" trailer;
-  // without it they are the compressed stream they start with.
-  const std::pair<std::string, T> leads[] = {{"BZh91AY&SY", T::Bzip2}, {"x\x9c", T::Zlib}, {"x\xda", T::Zlib}};
-  for (const auto& [lead, plain] : leads) {
-    Bytes dmg = bytesOf(lead);
-    dmg.resize(2000, 0x33);
-    append(dmg, textAt(512, 0, "koly"));
-    h.push_back({"dmg " + lead, dmg, T::Dmg, "DMG"});
-    dmg[dmg.size() - 512] = 'K';
-    h.push_back({"dmg without koly " + lead, dmg, plain, nullptr});
-  }
-  return h;
-}
-
-// The files generate.sh makes and the archive type each one is.
-inline const std::vector<std::pair<const char*, ArchiveType>>& archiveFixtures() {
-  using T = ArchiveType;
-  static const std::vector<std::pair<const char*, ArchiveType>> fixtures = {
-      {"plain.zip", T::Zip}, {"streamed.zip", T::Zip}, {"commented.zip", T::Zip}, {"jar_upper.jar", T::Jar},
-      {"jar_lower.jar", T::Jar}, {"apk.apk", T::Apk}, {"android_only.zip", T::Zip}, {"xpi_json.xpi", T::Xpi},
-      {"xpi_rdf.xpi", T::Xpi}, {"cdr_meta_inf.cdr", T::Cdr}, {"cdr_metadata.cdr", T::Cdr}, {"cdr_half.zip", T::Zip},
-      {"a.7z", T::SevenZip}, {"ustar.tar", T::Tar}, {"v7_dir.tar", T::Tar}, {"v7_file.tar", T::None},
-      {"noise.gz", T::Gzip}, {"a.bz2", T::Bzip2}, {"noise.xz", T::Xz}, {"a.lzma", T::Lzma},
-      {"noise.Z", T::Compress}, {"a_newc.cpio", T::Cpio}, {"a_odc.cpio", T::Cpio}, {"a_bin.cpio", T::Cpio},
-      {"fixture.deb", T::Deb}, {"fixture.rpm", T::Rpm}, {"a.cab", T::Cab}, {"a.arj", T::Arj},
-      {"a.arc", T::Arc}, {"a.lzh", T::Lzh}, {"a.wim", T::Wim}, {"head.iso", T::Iso},
-      {"head.udf", T::Udf}, {"dynamic.vhd", T::Vhd}, {"zipsplit.z01", T::Zip}, {"vol.7z.001", T::SevenZip},
-      {"plain.exe", T::None}, {"plain.dll", T::None}, {"rcdata_cab.exe", T::ExeSfx}, {"sfx_7z.exe", T::ExeSfx},
-      {"sfx_7z_padded.exe", T::ExeSfx}, {"sfx_zip.exe", T::ExeSfx}, {"sfx_zip_comment.exe", T::ExeSfx},
-      {"sfx_zip_padded.exe", T::ExeSfx},
-  };
-  return fixtures;
 }
 
 }  // namespace kpl::test
