@@ -437,13 +437,15 @@ void formatResult(std::string& out, const Options& options, const std::string& p
     return;
   }
   if (outcome.rc != 0) {
-    appendf(out, "%-16s %-44s %-3s %s\n", "(failed)", ("engine returned " + std::to_string(outcome.rc)).c_str(), "",
+    appendf(out, "%-16s %-3s %-44s %s\n", "(failed)", "", ("engine returned " + std::to_string(outcome.rc)).c_str(),
             displayText(path).c_str());
     return;
   }
   std::string enc = memberValue(outcome.json, "encrypted") == "true" ? "yes" : "";
-  appendf(out, "%-16s %-44s %-3s %s\n", displayText(memberValue(outcome.json, "typeID")).c_str(),
-          displayText(memberValue(outcome.json, "type")).c_str(), enc.c_str(), displayText(path).c_str());
+  // The flag before the MIME type: Office types' long MIME types push only
+  // the path out of line.
+  appendf(out, "%-16s %-3s %-44s %s\n", displayText(memberValue(outcome.json, "typeID")).c_str(), enc.c_str(),
+          displayText(memberValue(outcome.json, "type")).c_str(), displayText(path).c_str());
 }
 
 // Whole lines to standard output, in large blocks.
@@ -557,7 +559,7 @@ int scanAll(Engine& engine, const Options& options, const std::vector<std::strin
       }
     });
 
-  if (options.table) std::printf("%-16s %-44s %-3s %s\n", "TYPE", "MIME TYPE", "ENC", "PATH");
+  if (options.table) std::printf("%-16s %-3s %-44s %s\n", "TYPE", "ENC", "MIME TYPE", "PATH");
   std::fflush(stdout);
   const bool progress = ::isatty(STDERR_FILENO) && files.size() > 50;
   const auto start = std::chrono::steady_clock::now();
