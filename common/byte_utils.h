@@ -1,5 +1,5 @@
 // Big-endian field decoding for the formats that store their numbers that
-// way (PNG, JPEG, Photoshop, MPEG audio headers). The caller guarantees the
+// way (PNG, JPEG, Photoshop, MPEG audio headers), and hexadecimal digits. The caller guarantees the
 // bytes exist; bounds are the business of the reader that fetched them.
 #pragma once
 
@@ -21,6 +21,14 @@ class ByteUtils {
     for (std::size_t i = 0; i < n; ++i)
       if (p[i] != value) return false;
     return true;
+  }
+
+  // The value of one hexadecimal digit, either case; -1 for anything else.
+  static int hexDigitValue(unsigned char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
   }
 };
 

@@ -1,11 +1,11 @@
 #include "detect/fallback_signatures.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <sstream>
 
+#include "common/byte_utils.h"
 #include "detect/file_type_catalogue.h"
 
 namespace kpl {
@@ -26,10 +26,9 @@ bool parseHexToken(const std::string& token, uint16_t& value) {
   if (at == token.size()) return false;
   uint32_t v = 0;
   for (; at < token.size(); ++at) {
-    const char c = token[at];
-    if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
-    v = v * 16 + static_cast<uint32_t>(std::isdigit(static_cast<unsigned char>(c)) ? c - '0'
-                                                                                    : std::tolower(c) - 'a' + 10);
+    const int digit = ByteUtils::hexDigitValue(static_cast<unsigned char>(token[at]));
+    if (digit < 0) return false;
+    v = v * 16 + static_cast<uint32_t>(digit);
     if (v > 0xFFFF) return false;
   }
   value = static_cast<uint16_t>(v);

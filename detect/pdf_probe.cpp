@@ -39,6 +39,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "common/byte_utils.h"
 #include "common/common_utils.h"
 #include "common/limits.h"
 #include "detect/file_type_catalogue.h"
@@ -80,13 +81,6 @@ bool hasIllustratorMarker(const InputFile& file, std::size_t blockSize) {
   return false;
 }
 
-int hexDigit(unsigned char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 // Whether the name starting at data[at] (a "/") begins with "Encrypt" once
 // its #xx escapes are decoded: a PDF may write any letter of a name that
 // way, libqpdf reads the trailer's key either way, and a file hiding its
@@ -98,7 +92,7 @@ bool escapedNameIsEncrypt(const unsigned char* data, std::size_t size, std::size
     unsigned char c = data[pos];
     if (c == '#') {
       if (size - pos < 3) return false;
-      const int high = hexDigit(data[pos + 1]), low = hexDigit(data[pos + 2]);
+      const int high = ByteUtils::hexDigitValue(data[pos + 1]), low = ByteUtils::hexDigitValue(data[pos + 2]);
       if (high < 0 || low < 0) return false;
       c = static_cast<unsigned char>(high * 16 + low);
       pos += 3;
