@@ -21,15 +21,6 @@ constexpr std::size_t kDmgTrailerBytes = 512;
 
 bool contains(const std::string& text, const char* part) { return text.find(part) != std::string::npos; }
 
-// The first `count` bytes of the file, or its last `count`, into a buffer
-// of that size that was cleared first; a shorter file fills its start.
-void readEnd(const InputFile& file, uint64_t fileSize, unsigned char* buffer, std::size_t count, bool atStart) {
-  std::memset(buffer, 0, count);
-  const uint64_t n = fileSize < count ? fileSize : count;
-  const uint64_t offset = atStart ? 0 : fileSize - n;
-  file.readAt(offset, buffer, static_cast<std::size_t>(n));
-}
-
 bool occursIn(const unsigned char* data, std::size_t size, const char* pattern) {
   return checkBytesMatchWithoutStaticOffset(data, static_cast<int>(size),
                                             reinterpret_cast<const unsigned char*>(pattern),
@@ -75,8 +66,8 @@ unsigned int closingTagKind(const unsigned char* tail, std::size_t size) {
 
 unsigned int detemineSVGorRDForHTML(const InputFile& file, uint64_t fileSize) {
   if (!file.isOpen()) return ClosingTagNone;
-  unsigned char tail[kTailTagBytes];
-  readEnd(file, fileSize, tail, sizeof(tail), false);
+  unsigned char tail[kTailTagBytes] = {};
+  readArbitraryBytesOfFile(file, static_cast<long>(fileSize), sizeof(tail), tail, false);
   return closingTagKind(tail, sizeof(tail));
 }
 
@@ -109,8 +100,8 @@ unsigned char determineMediaContainerType(const std::string& path) {
 
 bool isJAR(const InputFile& file, uint64_t fileSize) {
   if (!file.isOpen()) return false;
-  unsigned char head[kJarHeadBytes];
-  readEnd(file, fileSize, head, sizeof(head), true);
+  unsigned char head[kJarHeadBytes] = {};
+  readArbitraryBytesOfFile(file, static_cast<long>(fileSize), sizeof(head), head, true);
   return occursIn(head, sizeof(head), "META-INF/");
 }
 
@@ -131,8 +122,8 @@ bool isDMGTrailer(const unsigned char* tail, std::size_t size) {
 
 bool isDMG(const InputFile& file, uint64_t fileSize) {
   if (!file.isOpen()) return false;
-  unsigned char tail[kDmgTrailerBytes];
-  readEnd(file, fileSize, tail, sizeof(tail), false);
+  unsigned char tail[kDmgTrailerBytes] = {};
+  readArbitraryBytesOfFile(file, static_cast<long>(fileSize), sizeof(tail), tail, false);
   return isDMGTrailer(tail, sizeof(tail));
 }
 
