@@ -108,8 +108,15 @@ bool mappingInputsInSlot(int slot, const ScanInput& input, MappingInputs& answer
 }
 
 bool detectInSlot(int slot, const ScanInput& input, DetectionRecord& record) {
-  struct stat st {};
-  if (::stat(input.path().c_str(), &st) != 0) return false;
+  // The open input knows its size; what did not open (a directory, a FIFO,
+  // a file that cannot be read) is looked up by name, and a name that is
+  // not there fails the scan.
+  uint64_t fileSize = input.size();
+  if (!input.isOpen()) {
+    struct stat st {};
+    if (::stat(input.path().c_str(), &st) != 0) return false;
+    fileSize = static_cast<uint64_t>(st.st_size);
+  }
 
   // The file is opened once per scan and every step reads this one input.
   // What does not open as a regular file (a directory, a FIFO, a file that
@@ -126,7 +133,7 @@ bool detectInSlot(int slot, const ScanInput& input, DetectionRecord& record) {
                         record.description, record.extensions) != 0)
     return false;
   try {
-    adjustFileTypeDetection(input, static_cast<unsigned long>(st.st_size), record.typeId, record.mime,
+    adjustFileTypeDetection(input, static_cast<unsigned long>(fileSize), record.typeId, record.mime,
                             record.extensions, record.description, record.encrypted);
   } catch (...) {
     // A failed correction keeps the record as far as it got.
