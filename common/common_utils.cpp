@@ -92,6 +92,12 @@ void CommonUtils::removeSpace(std::string& text) {
   text.erase(std::remove(text.begin(), text.end(), ' '), text.end());
 }
 
+std::string CommonUtils::toLowerAscii(std::string text) {
+  for (char& c : text)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return text;
+}
+
 namespace {
 
 // Closes a descriptor on every path out of runProgram.

@@ -69,6 +69,10 @@ class CommonUtils {
   // Removes every space character (0x20); tabs and other blanks stay.
   static void removeSpace(std::string& text);
 
+  // A..Z to a..z and nothing else, whatever locale the host has set: names
+  // and keywords in files are ASCII, and other bytes must stay as they are.
+  static std::string toLowerAscii(std::string text);
+
   // Offset of the first occurrence of needle lying wholly inside the first
   // haystackLength bytes, or -1 (also for an empty needle).
   static long searchInBinary(const unsigned char* haystack, std::size_t haystackLength, const unsigned char* needle,

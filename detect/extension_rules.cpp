@@ -1,17 +1,12 @@
 #include "detect/extension_rules.h"
 
 #include <algorithm>
-#include <cctype>
 
+#include "common/common_utils.h"
 #include "detect/file_type_catalogue.h"
 
 namespace kpl {
 namespace {
-
-std::string lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
 
 bool isOneOf(const std::string& value, std::initializer_list<const char*> options) {
   return std::any_of(options.begin(), options.end(), [&](const char* o) { return value == o; });
@@ -40,17 +35,18 @@ bool getInformationBasedOnExtension(const std::string& extension, std::string& t
     encrypted = true;
     return id + "-ENCRYPTED";
   };
+  const std::string own = CommonUtils::toLowerAscii(extension);
   std::string newId, newMime, newExtensions;
   if (isOneOf(extension, {"PPT", "POT", "PPS"})) {
-    newId = keepEncryption(extension), newMime = "application/vnd.ms-powerpoint", newExtensions = lower(extension);
+    newId = keepEncryption(extension), newMime = "application/vnd.ms-powerpoint", newExtensions = own;
   } else if (isOneOf(extension, {"MHT", "MHTML"})) {
     newId = "MHT", newMime = "application/x-mimearchive", newExtensions = "mht,mhtml";
   } else if (extension == "EML") {
     newId = "EML", newMime = "message/rfc822", newExtensions = "eml";
   } else if (isOneOf(extension, {"VSD", "VSS", "VST"})) {
-    newId = keepEncryption(extension), newMime = "application/visio", newExtensions = lower(extension);
+    newId = keepEncryption(extension), newMime = "application/visio", newExtensions = own;
   } else if (isOneOf(extension, {"VDX", "VSX", "VTX"})) {
-    newId = extension, newMime = "application/visio", newExtensions = lower(extension);
+    newId = extension, newMime = "application/visio", newExtensions = own;
   } else {
     return false;
   }

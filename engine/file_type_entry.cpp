@@ -25,11 +25,6 @@ std::string upper(std::string text) {
   return text;
 }
 
-std::string lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
-
 std::vector<std::string> splitAtSlash(const std::string& typeId) {
   std::vector<std::string> parts;
   std::size_t start = 0;
@@ -94,7 +89,7 @@ int fileTypeOf(const char* path, const char* extension, const char** resultJson)
       typeIds.push_back(reported);
   }
   if ((extensions == "xml" && ext != "XML") || (extensions == "tar" && ext == "OVA")) {
-    const std::string own = lower(ext);
+    const std::string own = CommonUtils::toLowerAscii(ext);
     if (TextBasedFTAUtils::setXMLBasedExt.count(own) != 0) extensions += "," + own;
   }
   if (typeId == "data" &&

@@ -5,6 +5,7 @@
 
 #include "archive/zip_archive.h"
 #include "archive/zip_member_reader.h"
+#include "common/common_utils.h"
 #include "common/scan_input.h"
 #include "detect/file_type_catalogue.h"
 #include "text/html_tag_reader.h"
@@ -12,12 +13,6 @@
 namespace kpl {
 
 namespace {
-
-std::string lowerAscii(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return text;
-}
 
 // Every content type starts "application/vnd.", and a content-type list
 // repeats that prefix in every entry; memmem's two-way search does not
@@ -47,7 +42,7 @@ bool findInFamily(MsOfficeFamily family, const std::string& contentTypes, MsOffi
 bool matchRelationship(const std::string& tag, char q, std::string (&pairs)[3][2]) {
   static const char kPrefix[] = "relationship ";
   const std::size_t prefixLength = sizeof kPrefix - 1;
-  if (tag.size() < prefixLength || lowerAscii(tag.substr(0, prefixLength)) != kPrefix) return false;
+  if (tag.size() < prefixLength || CommonUtils::toLowerAscii(tag.substr(0, prefixLength)) != kPrefix) return false;
   if (tag.find_first_of("\r\n") != std::string::npos) return false;
   const std::string open = std::string("=") + q, close = std::string(1, q) + " ";
   const std::string delimiters[6] = {open, close, open, close, open, std::string(1, q)};
@@ -120,7 +115,7 @@ std::string MSOffice2007::findMainFileFromRels(ZipMemberReader& package, const s
     // A matching type restarts the walk, so that a target written before
     // the type is still taken.
     for (int i = 0; i < 3; ++i) {
-      const std::string name = lowerAscii(pairs[i][0]);
+      const std::string name = CommonUtils::toLowerAscii(pairs[i][0]);
       if (name == "type" && !found && checkRelTypeInsideList(relTypes, pairs[i][1])) {
         found = true;
         i = -1;

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "common/common_utils.h"
 #include "common/limits.h"
 
 namespace kpl {
@@ -15,12 +16,6 @@ bool isAsciiDigit(unsigned char c) { return c >= '0' && c <= '9'; }
 bool isNameCharacter(unsigned char c) {
   return isAsciiAlpha(c) || isAsciiDigit(c) || c == '-' || c == ':' || c == '_' || c == '.' || c == '?' ||
          c == '!';
-}
-
-std::string lowerAscii(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return text;
 }
 
 }  // namespace
@@ -199,7 +194,7 @@ bool HTMLReader::parseTag(HTMLTag& tag, bool& isStartTag, bool& isEndTag, bool& 
   if (position >= bufferSize) return false;
   if (!tag.parseFromText(buffer.data() + position, isStartTag, isEndTag, inScript)) return false;
   const std::string name = tag.getTagName();
-  if (lowerAscii(name) == "?php") return true;
+  if (CommonUtils::toLowerAscii(name) == "?php") return true;
   const bool questionMark = name == "?";
   const size_t start = static_cast<size_t>(position);
   const size_t end = findTagEnd(start, questionMark);
@@ -235,7 +230,7 @@ bool HTMLReader::parseDocument() {
       ++position;
       continue;
     }
-    const std::string lower = lowerAscii(tag.getTagName());
+    const std::string lower = CommonUtils::toLowerAscii(tag.getTagName());
     if (lower == "?php" || lower == "?mso-application") return false;
     bool record = !lower.empty();
     if (lower == "?") {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "common/common_utils.h"
 #include "common/limits.h"
 
 namespace kpl {
@@ -12,12 +13,6 @@ constexpr uint64_t kNotFound = std::numeric_limits<uint64_t>::max();
 
 // Case, whitespace and printable tests of the C locale, whatever locale the
 // host set.
-std::string lowerCase(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
 
 bool isSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 bool isPrint(char c) { return c >= 0x20 && c <= 0x7E; }
@@ -133,7 +128,7 @@ std::vector<MIMEHandler::Attribute> MIMEHandler::headerParser(uint64_t start, ui
     current.value = std::move(line.value);
     hasCurrent = true;
     if (!isTextLine(current.name)) return {};
-    current.name = lowerCase(std::move(current.name));
+    current.name = CommonUtils::toLowerAscii(std::move(current.name));
   }
   if (hasCurrent) finish(current);
 
@@ -195,7 +190,7 @@ void MIMEHandler::attributeParserFunc(Attribute& field) {
 bool MIMEHandler::parseParameter(std::string text, Parameter& parameter) {
   const std::size_t eq = text.find('=');
   if (eq == std::string::npos) return false;
-  parameter.name = lowerCase(whiteSpaceEliminator(text.substr(0, eq), true));
+  parameter.name = CommonUtils::toLowerAscii(whiteSpaceEliminator(text.substr(0, eq), true));
   parameter.value = whiteSpaceEliminator(text.substr(eq + 1), true);
   return true;
 }
@@ -247,11 +242,12 @@ bool MIMEHandler::isCommonHeaderField(const Attribute& field) const {
 }
 
 bool MIMEHandler::isExistAttribute(Attribute pattern) const {
-  pattern.name = lowerCase(pattern.name);
-  pattern.value = lowerCase(pattern.value);
+  pattern.name = CommonUtils::toLowerAscii(pattern.name);
+  pattern.value = CommonUtils::toLowerAscii(pattern.value);
   for (const Attribute& field : attributes) {
     if (field.name != pattern.name) continue;
-    if (pattern.value.empty() || lowerCase(field.value).find(pattern.value) != std::string::npos) return true;
+    if (pattern.value.empty() || CommonUtils::toLowerAscii(field.value).find(pattern.value) != std::string::npos)
+      return true;
   }
   return false;
 }
@@ -262,7 +258,7 @@ bool MIMEHandler::isEMLFileType() {
   std::string boundary;
   for (const Attribute& field : attributes) {
     if (isCommonHeaderField(field)) ++common;
-    if (field.name == "content-type" && lowerCase(field.value).find("multipart") != std::string::npos &&
+    if (field.name == "content-type" && CommonUtils::toLowerAscii(field.value).find("multipart") != std::string::npos &&
         !getSectionSeparator(field, boundary)) {
       return false;
     }

@@ -4,6 +4,7 @@
 #include <memory>
 #include <unordered_set>
 
+#include "common/common_utils.h"
 #include "detect/file_type_catalogue.h"
 #include "text/calendar_reader.h"
 #include "text/html_tag_scan.h"
@@ -17,11 +18,6 @@ namespace {
 // Case and whitespace tests of the C locale, whatever locale the host set.
 char lowerAscii(int c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c); }
 bool isSpaceAscii(int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-
-std::string lowerCase(std::string text) {
-  for (char& c : text) c = lowerAscii(static_cast<unsigned char>(c));
-  return text;
-}
 
 bool contains(const std::string& text, const char* word) { return text.find(word) != std::string::npos; }
 
@@ -191,7 +187,7 @@ void checkDocTypeHtml(std::string text, int start, int length, int wordIndex, bo
 }
 
 bool TextBasedFTAUtils::shouldChangeToXML(const std::string& fullTag) {
-  const std::string s = lowerCase(fullTag);
+  const std::string s = CommonUtils::toLowerAscii(fullTag);
   bool isDoctype = false, isHtml = false;
   std::size_t pos = 0, wordStart = 0;
   int words = 0;
@@ -209,11 +205,13 @@ bool TextBasedFTAUtils::shouldChangeToXML(const std::string& fullTag) {
   return !(isDoctype && isHtml);
 }
 
-bool TextBasedFTAUtils::isHTMLTag(const std::string& name) { return setHtmlTag.count(lowerCase(name)) != 0; }
+bool TextBasedFTAUtils::isHTMLTag(const std::string& name) {
+  return setHtmlTag.count(CommonUtils::toLowerAscii(name)) != 0;
+}
 
 std::string TextBasedFTAUtils::getRootElement(const std::vector<std::string>& tags) {
   for (const std::string& tag : tags) {
-    const std::string lower = lowerCase(tag);
+    const std::string lower = CommonUtils::toLowerAscii(tag);
     if (contains(lower, "?xml") || contains(lower, "!document") || contains(lower, "?encoding")) continue;
     return tags.back() == tag ? tag : std::string();
   }
@@ -225,7 +223,7 @@ TextBasedType TextBasedFTAUtils::isXMLBased(const std::vector<std::string>& tags
   bool changeToXML = false;
   TextBasedType result = TEXT_NONE;
   for (std::size_t i = 0; i < tags.size(); ++i) {
-    const std::string t = lowerCase(tags[i]);
+    const std::string t = CommonUtils::toLowerAscii(tags[i]);
     if (i == 0 && contains(t, "?xml") && tags.size() > 2 && fullTags.size() > 1) {
       changeToXML = shouldChangeToXML(fullTags[1]);
     }
@@ -237,7 +235,7 @@ TextBasedType TextBasedFTAUtils::isXMLBased(const std::vector<std::string>& tags
     result = dialectOf(t, tags[i]);
     if (result != TEXT_NONE) break;
     if (t != "visiodocument") break;
-    if (i + 1 < tags.size() && lowerCase(tags[i + 1]) == "documentproperties") {
+    if (i + 1 < tags.size() && CommonUtils::toLowerAscii(tags[i + 1]) == "documentproperties") {
       result = TEXT_VDX;
       break;
     }
@@ -255,7 +253,7 @@ TextBasedType TextBasedFTAUtils::classifyTagLists(const std::vector<std::string>
   std::size_t all = 0, html = 0, other = 0;
   bool vml = false;
   for (const std::string& name : names) {
-    const std::string t = lowerCase(name);
+    const std::string t = CommonUtils::toLowerAscii(name);
     if (t.size() == 1 && !isHTMLTag(t)) continue;
     ++all;
     if (setHtmlTag.count(t)) {
