@@ -71,11 +71,17 @@ inline std::string mendedUtf8(std::string_view text) {
   return out;
 }
 
+// Appends the byte as two lower-case hexadecimal digits.
+inline void appendHexByte(std::string& out, uint8_t byte) {
+  static const char kHex[] = "0123456789abcdef";
+  out += kHex[byte >> 4];
+  out += kHex[byte & 0xF];
+}
+
 // Appends text as the inside of a JSON string: the seven short escapes
 // (\b \t \n \f \r \" \\), every other byte below 0x20 as \u00XX, every
 // ill-formed UTF-8 subpart as U+FFFD; valid text otherwise unchanged.
 inline void appendEscaped(std::string& out, std::string_view text) {
-  static const char kHex[] = "0123456789abcdef";
   for (std::size_t pos = 0; pos < text.size();) {
     const char c = text[pos];
     std::size_t invalid = 1;
@@ -96,8 +102,7 @@ inline void appendEscaped(std::string& out, std::string_view text) {
       default:
         if (static_cast<uint8_t>(c) < 0x20) {
           out += "\\u00";
-          out += kHex[static_cast<uint8_t>(c) >> 4];
-          out += kHex[static_cast<uint8_t>(c) & 0xF];
+          appendHexByte(out, static_cast<uint8_t>(c));
         } else {
           out.append(text.data() + pos, n);
         }

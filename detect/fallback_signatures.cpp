@@ -1,11 +1,11 @@
 #include "detect/fallback_signatures.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <sstream>
 
 #include "common/byte_utils.h"
+#include "common/json_text.h"
 #include "detect/file_type_catalogue.h"
 
 namespace kpl {
@@ -140,11 +140,7 @@ std::string hexBytes(const unsigned char* data, int length, bool reversed) {
   std::string text;
   if (data == nullptr || length <= 0) return text;
   text.reserve(static_cast<std::size_t>(length) * 2);
-  char piece[3];
-  for (int i = 0; i < length; ++i) {
-    std::snprintf(piece, sizeof piece, "%02x", data[reversed ? length - 1 - i : i]);
-    text += piece;
-  }
+  for (int i = 0; i < length; ++i) json_text::appendHexByte(text, data[reversed ? length - 1 - i : i]);
   return text;
 }
 

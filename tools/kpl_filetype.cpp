@@ -125,12 +125,8 @@ std::string jsonEscape(const std::string& text) {
 std::string pathMembers(const std::string& path) {
   std::string out = "\"path\":\"" + jsonEscape(path) + "\"";
   if (!kpl::json_text::isValidUtf8(path)) {
-    static const char kHex[] = "0123456789abcdef";
     out += ",\"path_bytes\":\"";
-    for (unsigned char c : path) {
-      out += kHex[c >> 4];
-      out += kHex[c & 0xF];
-    }
+    for (unsigned char c : path) kpl::json_text::appendHexByte(out, c);
     out += '"';
   }
   return out;
@@ -141,7 +137,6 @@ std::string pathMembers(const std::string& path) {
 // \xNN (\n, \t and \r by name), and a backslash as two, so that a file name
 // can neither rewrite the screen nor pass for another name.
 std::string displayText(const std::string& text) {
-  static const char kHex[] = "0123456789abcdef";
   std::string out;
   for (std::size_t pos = 0; pos < text.size();) {
     std::size_t invalid = 1;
@@ -154,7 +149,10 @@ std::string displayText(const std::string& text) {
         if (b == '\n') out += "\\n";
         else if (b == '\t') out += "\\t";
         else if (b == '\r') out += "\\r";
-        else out += std::string("\\x") + kHex[b >> 4] + kHex[b & 0xF];
+        else {
+          out += "\\x";
+          kpl::json_text::appendHexByte(out, b);
+        }
       }
       pos += n == 0 ? invalid : n;
       continue;
