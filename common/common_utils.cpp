@@ -92,6 +92,11 @@ void CommonUtils::removeSpace(std::string& text) {
   text.erase(std::remove(text.begin(), text.end(), ' '), text.end());
 }
 
+bool CommonUtils::contains(std::string_view text, std::string_view part) {
+  return searchInBinary(reinterpret_cast<const unsigned char*>(text.data()), text.size(),
+                        reinterpret_cast<const unsigned char*>(part.data()), part.size()) >= 0;
+}
+
 std::string CommonUtils::toLowerAscii(std::string text) {
   for (char& c : text)
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');

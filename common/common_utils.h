@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <istream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/limits.h"
@@ -68,6 +69,11 @@ class CommonUtils {
 
   // Removes every space character (0x20); tabs and other blanks stay.
   static void removeSpace(std::string& text);
+
+  // Whether part occurs in text (never for an empty part), by the same
+  // search as searchInBinary: content-type lists repeat a long prefix in
+  // every entry, and a naive search would restart at each.
+  static bool contains(std::string_view text, std::string_view part);
 
   // A..Z to a..z and nothing else, whatever locale the host has set: names
   // and keywords in files are ASCII, and other bytes must stay as they are.

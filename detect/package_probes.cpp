@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "archive/zip_member_reader.h"
+#include "common/common_utils.h"
 #include "common/scan_input.h"
 #include "common/zip_index.h"
 #include "detect/file_type_catalogue.h"
@@ -12,6 +13,8 @@ namespace kpl {
 
 namespace {
 
+constexpr auto contains = CommonUtils::contains;
+
 // The same text as UTF-16LE, as XPS writers may store a part.
 std::string utf16le(const std::string& text) {
   std::string wide;
@@ -20,10 +23,6 @@ std::string utf16le(const std::string& text) {
     wide += '\0';
   }
   return wide;
-}
-
-bool holds(const std::string& haystack, const std::string& needle) {
-  return ::memmem(haystack.data(), haystack.size(), needle.data(), needle.size()) != nullptr;
 }
 
 }  // namespace
@@ -53,14 +52,15 @@ bool isEncryptedOfficeType(ZipMemberReader& package, const std::string& memberNa
 unsigned char determineXPSFamilyType(ZipMemberReader& package) {
   const ZipMemberOutput* contentTypes = package.read(contentTypesXml);
   if (contentTypes == nullptr) return 0;
-  if (!holds(contentTypes->bytes, xpsFixedDocumentSequence) || !holds(contentTypes->bytes, xpsFixedDocument)) return 0;
+  if (!contains(contentTypes->bytes, xpsFixedDocumentSequence) || !contains(contentTypes->bytes, xpsFixedDocument))
+    return 0;
   ZipMemberOutput sequences;
   package.readEndingWith(".fdseq", sequences);
   static const std::string xpsWide = utf16le(xpsSchema), openXpsWide = utf16le(openXpsSchema);
   unsigned char kind = 0;
-  if (holds(sequences.bytes, xpsSchema) || holds(sequences.bytes, xpsWide)) kind = MSO_XPS;
+  if (contains(sequences.bytes, xpsSchema) || contains(sequences.bytes, xpsWide)) kind = MSO_XPS;
   // A sequence naming both families is OpenXPS.
-  if (holds(sequences.bytes, openXpsSchema) || holds(sequences.bytes, openXpsWide)) kind = MSO_OXPS;
+  if (contains(sequences.bytes, openXpsSchema) || contains(sequences.bytes, openXpsWide)) kind = MSO_OXPS;
   return kind;
 }
 
@@ -115,9 +115,9 @@ unsigned char determineOpenOfficeDocument(ZipMemberReader& package) {
     const ZipMemberOutput* manifest = package.read(METAINFManifestXml);
     if (manifest == nullptr) return ODF_UNKNOWN;
     // A package saved with a password lists how each part is encrypted.
-    const bool encrypted = holds(manifest->bytes, "encryption-data");
+    const bool encrypted = contains(manifest->bytes, "encryption-data");
     for (const OpenDocumentManifestRow& row : openDocumentManifestRows)
-      if (holds(manifest->bytes, row.mime)) return encrypted ? row.encrypted : row.plain;
+      if (contains(manifest->bytes, row.mime)) return encrypted ? row.encrypted : row.plain;
   } catch (const std::exception&) {
   }
   return ODF_UNKNOWN;

@@ -8,6 +8,7 @@
 
 #include <cstring>
 
+#include "common/common_utils.h"
 #include "detect/fallback_signatures.h"
 #include "detect/file_type_catalogue.h"
 #include "detect/rtf_tnef_probe.h"
@@ -15,11 +16,11 @@
 namespace kpl {
 namespace {
 
+constexpr auto contains = CommonUtils::contains;
+
 constexpr std::size_t kTailTagBytes = 20;
 constexpr std::size_t kJarHeadBytes = 200;
 constexpr std::size_t kDmgTrailerBytes = 512;
-
-bool contains(const std::string& text, const char* part) { return text.find(part) != std::string::npos; }
 
 bool occursIn(const unsigned char* data, std::size_t size, const char* pattern) {
   return checkBytesMatchWithoutStaticOffset(data, static_cast<int>(size),

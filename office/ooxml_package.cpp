@@ -14,17 +14,10 @@ namespace kpl {
 
 namespace {
 
-// Every content type starts "application/vnd.", and a content-type list
-// repeats that prefix in every entry; memmem's two-way search does not
-// restart a comparison at each of them.
-bool holds(const std::string& text, const char* pattern) {
-  return ::memmem(text.data(), text.size(), pattern, std::strlen(pattern)) != nullptr;
-}
-
 bool findInFamily(MsOfficeFamily family, const std::string& contentTypes, MsOfficeTypes& type) {
   type = MSO_ZIP;
   for (const MsOfficeContentTypeRow& row : msOfficeContentTypeRows) {
-    if (row.family != family || !holds(contentTypes, row.contentType)) continue;
+    if (row.family != family || !CommonUtils::contains(contentTypes, row.contentType)) continue;
     type = row.type;
     return true;
   }

@@ -15,11 +15,11 @@
 namespace kpl {
 namespace {
 
+constexpr auto contains = CommonUtils::contains;
+
 // Case and whitespace tests of the C locale, whatever locale the host set.
 char lowerAscii(int c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c); }
 bool isSpaceAscii(int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-
-bool contains(const std::string& text, const char* word) { return text.find(word) != std::string::npos; }
 
 const std::string kXml = "xml";
 
