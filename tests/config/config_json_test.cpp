@@ -123,57 +123,50 @@ TEST(SettingsFile, SectionsKeysAndBlanks) {
   });
 }
 
-// Three layers in the working directory; mode 1 is the data-store layout.
-void writeLayers(const TempDir& dir) {
+// Three layers in the working directory (mode 1 is the data-store layout),
+// then the data directory as the last layer of the engine layout.
+TEST(EngineConfig, LayersOfTheWorkingDirectoryThenTheDataDirectory) {
+  TempDir dir;
   dir.write("kplConfig.ini", "[engine]\na=main-engine\n[scan]\nb=main-scan\n");
   dir.write("kplConfig_engine.ini", "[scan]\na=engine-file\nb=engine-file\nc=engine-file\n");
   dir.write("kplDSConfig.ini", "[scan]\nc=ds\nd=ds\n");
-}
-
-TEST(EngineConfig, LayersOfTheWorkingDirectory) {
-  TempDir dir;
-  writeLayers(dir);
-  const bool dataFile = kpl::test::fileExists("/var/lib/kplhome/kplConfig.ini");
+  const std::string dataDir = "/var/lib/kplhome", dataFile = dataDir + "/kplConfig.ini";
+  const bool hadDataFile = kpl::test::fileExists(dataFile);
+  const auto get = [](const EngineLibrary& e, const char* section, const char* key, int mode) {
+    return e.take(e.getEngineConfig(section, key, mode));
+  };
   runWithEngine(
       [&](const EngineLibrary& e) {
-        auto get = [&](const char* section, const char* key, int mode) {
-          return e.take(e.getEngineConfig(section, key, mode));
-        };
-        EXPECT_EQ(get("scan", "a", 0), "main-engine");
-        EXPECT_EQ(get("scan", "b", 0), "engine-file");
-        EXPECT_EQ(get("scan", "c", 2), "engine-file");
-        if (!dataFile) {
-          EXPECT_EQ(get("scan", "d", 0), std::nullopt);
+        EXPECT_EQ(get(e, "scan", "a", 0), "main-engine");
+        EXPECT_EQ(get(e, "scan", "b", 0), "engine-file");
+        EXPECT_EQ(get(e, "scan", "c", 2), "engine-file");
+        if (!hadDataFile) {
+          EXPECT_EQ(get(e, "scan", "d", 0), std::nullopt);
         }
-        EXPECT_EQ(get("scan", "a", 1), std::nullopt);
-        EXPECT_EQ(get("scan", "b", 1), "main-scan");
-        EXPECT_EQ(get("scan", "c", 1), "ds");
-        EXPECT_EQ(get("engine", "a", 1), "main-engine");
-        EXPECT_EQ(get(nullptr, "a", 0), std::nullopt);
+        EXPECT_EQ(get(e, "scan", "a", 1), std::nullopt);
+        EXPECT_EQ(get(e, "scan", "b", 1), "main-scan");
+        EXPECT_EQ(get(e, "scan", "c", 1), "ds");
+        EXPECT_EQ(get(e, "engine", "a", 1), "main-engine");
+        EXPECT_EQ(get(e, nullptr, "a", 0), std::nullopt);
       },
       dir.path());
-}
 
-TEST(EngineConfig, DataDirectoryIsTheLastLayerOfTheEngineLayout) {
-  const std::string dataDir = "/var/lib/kplhome", dataFile = dataDir + "/kplConfig.ini";
-  if (kpl::test::fileExists(dataFile)) GTEST_SKIP() << dataFile << " exists; it is left untouched";
+  if (hadDataFile) GTEST_SKIP() << "no data-directory layer: " << dataFile << " exists and is left untouched";
   const bool madeDir = ::mkdir(dataDir.c_str(), 0755) == 0;
   FILE* f = std::fopen(dataFile.c_str(), "wx");
   if (f == nullptr) {
     if (madeDir) ::rmdir(dataDir.c_str());
-    GTEST_SKIP() << "cannot write " << dataFile;
+    GTEST_SKIP() << "no data-directory layer: cannot write " << dataFile;
   }
   std::fputs("[scan]\na=data\nd=data\n", f);
   std::fclose(f);
-  TempDir dir;
-  writeLayers(dir);
   runWithEngine(
       [&](const EngineLibrary& e) {
         EXPECT_EQ(e.take(e.getKPLSettingStr("scan", "d")), "data");
-        EXPECT_EQ(e.take(e.getEngineConfig("scan", "d", 0)), "data");
-        EXPECT_EQ(e.take(e.getEngineConfig("scan", "a", 0)), "main-engine");
-        EXPECT_EQ(e.take(e.getEngineConfig("scan", "d", 1)), "ds");
-        EXPECT_EQ(e.take(e.getEngineConfig("scan", "a", 1)), std::nullopt);
+        EXPECT_EQ(get(e, "scan", "d", 0), "data");
+        EXPECT_EQ(get(e, "scan", "a", 0), "main-engine");
+        EXPECT_EQ(get(e, "scan", "d", 1), "ds");
+        EXPECT_EQ(get(e, "scan", "a", 1), std::nullopt);
       },
       dir.path());
   std::remove(dataFile.c_str());
