@@ -14,10 +14,8 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
 #include <functional>
 #include <random>
-#include <type_traits>
 
 #include "archive/archive_builders.h"
 #include "archive/pe_file_parser.h"
@@ -48,81 +46,14 @@ namespace kpl {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-// n little-endian bytes of v (zeros past its eight).
-void put(Bytes& out, uint64_t v, int n) {
-  for (int i = 0; i < n; ++i) out.push_back(i < 8 ? static_cast<uint8_t>(v >> (8 * i)) : 0);
-}
-void putBE32(Bytes& out, uint32_t v) {
-  for (int i = 3; i >= 0; --i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-void append(Bytes& out, const std::string& s) { out.insert(out.end(), s.begin(), s.end()); }
-
-// A ZIP of stored, empty members with these name lengths; names are "a",
-// "b", ... padded with '_'.
-Bytes zipWithNames(const std::vector<std::size_t>& lengths) {
-  std::size_t names = 0;
-  for (std::size_t n : lengths) names += n;
-  Bytes zip, central;
-  zip.reserve(2 * names + 76 * lengths.size() + 22);
-  central.reserve(names + 46 * lengths.size());
-  for (std::size_t i = 0; i < lengths.size(); ++i) {
-    std::string name(lengths[i], '_');
-    name[0] = static_cast<char>('a' + i % 26);
-    const uint32_t offset = static_cast<uint32_t>(zip.size());
-    put(zip, 0x04034B50, 4), put(zip, 10, 2), put(zip, 0, 8), put(zip, 0, 12);
-    put(zip, name.size(), 2), put(zip, 0, 2), append(zip, name);
-    put(central, 0x02014B50, 4), put(central, 20, 2), put(central, 10, 2), put(central, 0, 8), put(central, 0, 12);
-    put(central, name.size(), 2), put(central, 0, 8), put(central, 0, 4), put(central, offset, 4);
-    append(central, name);
-  }
-  const std::size_t centralAt = zip.size();
-  zip.insert(zip.end(), central.begin(), central.end());
-  put(zip, 0x06054B50, 4), put(zip, 0, 4), put(zip, lengths.size(), 2), put(zip, lengths.size(), 2);
-  put(zip, central.size(), 4), put(zip, centralAt, 4), put(zip, 0, 2);
-  return zip;
-}
-
-// `records` empty local headers, then an end record.
-Bytes localHeadersThenEnd(uint32_t records) {
-  Bytes header;
-  put(header, 0x04034B50, 4), put(header, 0, 26);
-  Bytes zip(static_cast<std::size_t>(records) * header.size());
-  for (std::size_t at = 0; at < zip.size(); at += header.size()) std::copy(header.begin(), header.end(), zip.begin() + static_cast<std::ptrdiff_t>(at));
-  put(zip, 0x06054B50, 4), put(zip, 0, 18);
-  return zip;
-}
-
-Bytes pngWithChunksBeforeImageData(uint32_t ancillary) {
-  Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-  auto chunk = [&](const char* type, uint32_t length) {
-    putBE32(png, length);
-    append(png, type);
-    png.resize(png.size() + length + 4, 0);
-  };
-  chunk("IHDR", 13);
-  for (uint32_t i = 0; i < ancillary; ++i) chunk("tEXt", 0);
-  chunk("IDAT", 0);
-  return png;
-}
-
-// MPEG-1 Layer III frames, 128 kbit/s at 44.1 kHz (417 bytes), after junk.
-Bytes mp3AfterJunk(std::size_t junk) {
-  Bytes mp3(junk, 0);
-  for (int f = 0; f < 12; ++f) {
-    const std::size_t at = mp3.size();
-    mp3.resize(at + 417, 0);
-    mp3[at] = 0xFF, mp3[at + 1] = 0xFB, mp3[at + 2] = 0x90, mp3[at + 3] = 0x00;
-  }
-  return mp3;
-}
+using test::be;
+using test::le;
 
 std::string repeat(const std::string& s, std::size_t n) {
   std::string out;
   for (out.reserve(s.size() * n); n > 0; --n) out += s;
   return out;
 }
-std::string be32(uint32_t v) { return {char(v >> 24), char(v >> 16), char(v >> 8), char(v)}; }
 bool has(const std::vector<std::string>& list, const char* text) { return std::count(list.begin(), list.end(), text) > 0; }
 // The whole content of an input, for checks whose API takes text or a path.
 std::string textOf(const InputFile& f) {
@@ -144,14 +75,12 @@ InputFile sparseFile(const Bytes& head, uint64_t size, const std::string& tail =
 
 // An ASF header of `others` 24-byte objects, then a codec list of entries
 // of these types with empty texts; both counts claim the most there can be.
-Bytes asfWithCodecList(uint32_t others, const std::vector<uint16_t>& types) {
-  Bytes b;
-  append(b, std::string("\x30\x26\xB2\x75\x8E\x66\xCF\x11\xA6\xD9\x00\xAA\x00\x62\xCE\x6C", 16));
-  put(b, 0, 8), put(b, 0xFFFFFFFF, 4), put(b, 0x0201, 2);
-  for (uint32_t i = 0; i < others; ++i) b.insert(b.end(), 16, 0x5A), put(b, 24, 8);
-  append(b, std::string("\x40\x52\xD1\x86\x1D\x31\xD0\x11\xA3\xA4\x00\xA0\xC9\x03\x48\xF6", 16));
-  put(b, 44 + 8 * types.size(), 8), put(b, 0, 16), put(b, 0xFFFFFFFF, 4);
-  for (uint16_t t : types) put(b, t, 2), put(b, 0, 6);
+std::string asfWithCodecList(uint32_t others, const std::vector<uint16_t>& types) {
+  std::string b = std::string("\x30\x26\xB2\x75\x8E\x66\xCF\x11\xA6\xD9\x00\xAA\x00\x62\xCE\x6C", 16) + le(0, 8) +
+                  le(0xFFFFFFFF, 4) + le(0x0201, 2) + repeat(std::string(16, 'Z') + le(24, 8), others);
+  b += std::string("\x40\x52\xD1\x86\x1D\x31\xD0\x11\xA3\xA4\x00\xA0\xC9\x03\x48\xF6", 16) +
+       le(44 + 8 * types.size(), 8) + std::string(16, '\0') + le(0xFFFFFFFF, 4);
+  for (uint16_t t : types) b += le(t, 2) + std::string(6, '\0');
   return b;
 }
 
@@ -168,34 +97,22 @@ Bytes resourceRoot(uint32_t n, std::pair<uint32_t, uint32_t> (*entry)(uint32_t, 
   return test::PeBuilder().section(".rsrc", 0x3000, s).bytes();
 }
 
-// `head` and then zeros, deflated; `total` bytes before deflating.
-std::string deflated(const Bytes& head, std::size_t total) {
-  z_stream z{};
-  deflateInit(&z, Z_BEST_SPEED);
-  const Bytes zeros(65536, 0);
-  std::string out;
-  for (std::size_t done = 0; done < total;) {
-    const std::size_t n = done == 0 ? head.size() : std::min(total - done, zeros.size());
-    z.next_in = const_cast<uint8_t*>(done == 0 ? head.data() : zeros.data()), z.avail_in = static_cast<uInt>(n);
-    done += n;
-    unsigned char buffer[65536];
-    do {
-      z.next_out = buffer, z.avail_out = sizeof buffer;
-      deflate(&z, done == total ? Z_FINISH : Z_NO_FLUSH);
-      out.append(reinterpret_cast<char*>(buffer), sizeof buffer - z.avail_out);
-    } while (z.avail_out == 0);
-  }
-  deflateEnd(&z);
-  return out;
+// `raw` and then zeros up to `total` bytes, deflated.
+std::string deflated(std::string raw, std::size_t total) {
+  raw.resize(total, '\0');
+  uLongf size = compressBound(raw.size());
+  std::string out(size, '\0');
+  compress2(reinterpret_cast<Bytef*>(out.data()), &size, reinterpret_cast<const Bytef*>(raw.data()), raw.size(), Z_BEST_SPEED);
+  return out.substr(0, size);
 }
 
 // A PDF with a user password (its /U fits no empty one): `padding` blanks
 // before its cross-reference stream, which names "/Encrypt" and decodes to
 // `xrefBytes` (its entries, then zeros), and `gap` blanks after it.
-Bytes encryptedPdf(std::size_t padding, std::size_t gap, std::size_t xrefBytes = 35) {
+std::string encryptedPdf(std::size_t padding, std::size_t gap, std::size_t xrefBytes = 35) {
   std::string pdf = "%PDF-1.5\n", id(32, '0'), key(64, '7');
-  Bytes entries = {0, 0, 0, 0, 0, 0xFF, 0xFF};
-  auto entry = [&] { entries.push_back(1), putBE32(entries, static_cast<uint32_t>(pdf.size())), put(entries, 0, 2); };
+  std::string entries("\0\0\0\0\0\xFF\xFF", 7);
+  auto entry = [&] { entries += '\1' + be(pdf.size(), 4) + le(0, 2); };
   for (const std::string& dictionary : {std::string("/Type /Catalog /Pages 2 0 R"), std::string("/Type /Pages /Kids [] /Count 0"),
                                         "/Filter /Standard /V 1 /R 2 /P -4 /O <" + key + "> /U <" + key + ">"}) {
     entry();
@@ -208,13 +125,10 @@ Bytes encryptedPdf(std::size_t padding, std::size_t gap, std::size_t xrefBytes =
   pdf += "4 0 obj\n<< /Type /XRef /Size 5 /W [1 4 2] /Root 1 0 R /Encrypt 3 0 R /ID [<" + id + "><" + id +
          ">] /Filter /FlateDecode /Length " + std::to_string(data.size()) + " >>\nstream\n" + data + "\nendstream\nendobj\n";
   pdf += std::string(gap, ' ') + "startxref\n" + std::to_string(xref) + "\n%%EOF\n";
-  return Bytes(pdf.begin(), pdf.end());
+  return pdf;
 }
 // Where the "/Encrypt" of that PDF ends without padding.
-std::size_t encryptEnd() {
-  const Bytes pdf = encryptedPdf(0, 0);
-  return std::string(pdf.begin(), pdf.end()).find("/Encrypt") + 8;
-}
+std::size_t encryptEnd() { return encryptedPdf(0, 0).find("/Encrypt") + 8; }
 
 // Runs `work` on a thread of a 128 KiB stack (joined before returning).
 void onSmallStack(std::function<void()> work) {
@@ -233,9 +147,8 @@ using Check = std::function<bool(bool pastLimit)>;
 template <typename Build>
 Check on(Build build, std::function<bool(const InputFile&)> recognised) {
   return [=](bool past) {
-    auto built = build(past);
-    if constexpr (std::is_same_v<decltype(built), Bytes>) return recognised(InputFile::fromBytes(std::move(built)));
-    else return recognised(InputFile::fromBytes(Bytes(built.begin(), built.end())));
+    const auto built = build(past);
+    return recognised(InputFile::fromBytes(Bytes(built.begin(), built.end())));
   };
 }
 
@@ -271,19 +184,15 @@ std::vector<LimitCase> limitCases() {
     return reader.parseCalObj() != 0 && reader.checkDocumentType() == CalendarReader::kICalendar;
   };
   const auto calendarOf = [](const std::vector<std::string>& components) {
-    std::vector<std::string> lines = {"BEGIN:VCALENDAR", "VERSION:2.0", "PRODID:p"};
-    for (const std::string& c : components) lines.push_back("BEGIN:" + c);
-    for (auto c = components.rbegin(); c != components.rend(); ++c) lines.push_back("END:" + *c);
-    std::string text;
-    for (const std::string& l : lines) text += l + "\r\n";
+    std::string text = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:p\r\n";
+    for (const std::string& c : components) text += "BEGIN:" + c + "\r\n";
+    for (auto c = components.rbegin(); c != components.rend(); ++c) text += "END:" + *c + "\r\n";
     return text + "END:VCALENDAR\r\n";
   };
   const auto workbook = [](std::size_t fillers, uint16_t fillerSize) {
-    Bytes book;
-    for (std::size_t i = 0; i < fillers; ++i) put(book, 0xE1, 2), put(book, fillerSize, 2), book.resize(book.size() + fillerSize, 0);
-    put(book, 0x2F, 2), put(book, 6, 8);
+    const std::string filler = le(0xE1, 2) + le(fillerSize, 2) + std::string(fillerSize, '\0');
     CfbBuilder b;
-    b.stream("Workbook", book);
+    b.stream("Workbook", test::bytesOf(repeat(filler, fillers) + le(0x2F, 2) + le(6, 8)));
     return b.build();
   };
   const auto filePassFound = [](const InputFile& f) {
@@ -299,19 +208,24 @@ std::vector<LimitCase> limitCases() {
       // 256 names of 65,535 bytes are 16 MiB less 256 bytes; the last name's
       // length decides.
       {"kZipIndexMaxNameBytes", on([](bool past) {
-         std::vector<std::size_t> lengths(256, 65535);
-         lengths.push_back(past ? 257 : 256);
-         return zipWithNames(lengths);
+         test::ZipBuilder zip;
+         for (int i = 0; i < 256; ++i) zip.entry(std::string(65535, 'n'), "");
+         return zip.entry(std::string(past ? 257 : 256, 'n'), "").bytes();
        }, [](const InputFile& f) { return f.zip().entries().size() == 257; })},
-      {"kZipTopWalkMaxRecords", on([](bool past) { return localHeadersThenEnd(kZipTopWalkMaxRecords - !past); },
-                                   [](const InputFile& f) { return findZipEndRecordFromTop(f) >= 0; })},
-      {"kMaxPngChunksBeforeImageData",
-       on([](bool past) { return pngWithChunksBeforeImageData(kMaxPngChunksBeforeImageData - 2 + past); },
-          [](const InputFile& f) { return ImageFTAUtils::isPNG(f, f.size()) == ImagePNG; })},
-      // A frame is still taken at the first offset past the window; junk
-      // there ends the search.
-      {"kMp3SyncSearchWindow", on([](bool past) { return mp3AfterJunk(kMp3SyncSearchWindow + 1 + past); },
-                                  [](const InputFile& f) { return AudioFTAUtils::isMP3FileBased(f, f.size()); })},
+      {"kZipTopWalkMaxRecords", on([](bool past) {
+         return repeat("PK\3\4" + std::string(26, '\0'), kZipTopWalkMaxRecords - !past) + "PK\5\6" + std::string(18, '\0');
+       }, [](const InputFile& f) { return findZipEndRecordFromTop(f) >= 0; })},
+      {"kMaxPngChunksBeforeImageData", on([](bool past) {
+         const auto chunk = [](const char* type, uint32_t length) { return be(length, 4) + type + std::string(length + 4, '\0'); };
+         return "\x89PNG\r\n\x1A\n" + chunk("IHDR", 13) + repeat(chunk("tEXt", 0), kMaxPngChunksBeforeImageData - 2 + past) +
+                chunk("IDAT", 0);
+       }, [](const InputFile& f) { return ImageFTAUtils::isPNG(f, f.size()) == ImagePNG; })},
+      // MPEG-1 Layer III frames of 417 bytes (128 kbit/s at 44.1 kHz) after
+      // junk. A frame is still taken at the first offset past the window;
+      // junk there ends the search.
+      {"kMp3SyncSearchWindow", on([](bool past) {
+         return std::string(kMp3SyncSearchWindow + 1 + past, '\0') + repeat(std::string("\xFF\xFB\x90\0", 4) + std::string(413, '\0'), 12);
+       }, [](const InputFile& f) { return AudioFTAUtils::isMP3FileBased(f, f.size()); })},
       // 512-byte sectors: 128 FAT entries or 4 directory entries each, so
       // one past is one sector more. Every FAT sector is sector 0, listed by
       // a DIFAT sector that names itself as the next one; the directory
@@ -385,17 +299,17 @@ std::vector<LimitCase> limitCases() {
          return resourceRoot(kPeResourceMaxEntries + past, [](uint32_t i, uint32_t at) { return std::make_pair(i, at); }, Bytes(16, 0));
        }, resources)},
       {"kPeResourceMaxNameUnits", on([](bool past) {
-         Bytes tail(16, 0);  // the data entry, then the two names
-         put(tail, 32768, 2), tail.resize(tail.size() + 2 * 32768, 'n'), put(tail, 1, 2), put(tail, 'n', 4);
+         // The data entry, then the two names.
+         const Bytes tail = test::bytesOf(std::string(16, '\0') + le(32768, 2) + std::string(65536, 'n') + le(1, 2) + le('n', 4));
          return resourceRoot(static_cast<uint32_t>(kPeResourceMaxNameUnits / 32768) + past, [](uint32_t i, uint32_t at) {
            return std::make_pair(0x80000000u | (at + (i < 32 ? 16 : 16 + 2 + 2 * 32768)), at);
          }, tail);
        }, resources)},
-      {"kTridMaxIsoBoxes", on([](bool past) { return repeat(be32(8) + "free", kTridMaxIsoBoxes - 1 + past) + be32(8) + "moov"; },
+      {"kTridMaxIsoBoxes", on([](bool past) { return repeat(be(8, 4) + "free", kTridMaxIsoBoxes - 1 + past) + be(8, 4) + "moov"; },
                               [=](const InputFile& f) { return has(iso(f).topBoxes, "moov"); })},
       {"kTridMaxIsoBrands", on([](bool past) {
          const std::size_t brands = kTridMaxIsoBrands + past;
-         return be32(static_cast<uint32_t>(16 + 4 * brands)) + "ftypM4A " + be32(0) + repeat("abcd", brands - 1) + "isom";
+         return be(16 + 4 * brands, 4) + "ftypM4A " + be(0, 4) + repeat("abcd", brands - 1) + "isom";
        }, [=](const InputFile& f) { return has(iso(f).brands, "isom"); })},
       {"kTridMaxXmlPrologItems", on([](bool past) { return repeat("<!---->", kTridMaxXmlPrologItems - 1 + past) + "<a>"; },
                                     [](const InputFile& f) { return tridlib::parseXmlProlog(textOf(f)).hasRoot; })},
@@ -531,13 +445,7 @@ TEST(InputWindows, ReadsAcrossWindowEdgesGiveTheFileBytes) {
   const std::size_t size = limits::kInputHeadWindow + limits::kInputTailWindow + 3 * limits::kInputReadAhead + 17;
   Bytes content(size);
   for (uint8_t& b : content) b = static_cast<uint8_t>(rng());
-  char path[] = "/tmp/kpl-windows-XXXXXX";
-  const int fd = ::mkstemp(path);
-  ASSERT_GE(fd, 0);
-  ASSERT_EQ(::write(fd, content.data(), content.size()), static_cast<ssize_t>(content.size()));
-  ::close(fd);
-  const InputFile file(path);
-  ::unlink(path);
+  const InputFile file(test::TempDir().write("windows", content));  // open, so the directory may go
   ASSERT_EQ(file.size(), size);
 
   const uint64_t edges[] = {0, limits::kInputHeadWindow, size - limits::kInputTailWindow,

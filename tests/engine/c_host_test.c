@@ -6,12 +6,9 @@
 
 #include "kpl_engine.h"
 
-#define CHECK(cond)                                             \
-  do {                                                          \
-    if (!(cond)) {                                              \
-      fprintf(stderr, "%s:%d: failed: %s\n", __FILE__, __LINE__, #cond); \
-      return 1;                                                 \
-    }                                                           \
+#define CHECK(cond)                                                                           \
+  do {                                                                                        \
+    if (!(cond)) return fprintf(stderr, "%s:%d: failed: %s\n", __FILE__, __LINE__, #cond), 1; \
   } while (0)
 
 int main(int argc, char** argv) {

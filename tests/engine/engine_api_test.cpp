@@ -25,16 +25,6 @@ namespace {
 using kpl::test::runInChild;
 using kpl::test::TempDir;
 
-TEST(EngineLifecycle, InitOpensAllSlotsAndTheSequenceRepeats) {
-  ASSERT_EQ(kpl::test::ensureEngineStarted(), 0);
-  for (int i = 0; i < kpl::kSlotCount; ++i) {
-    EXPECT_NE(kpl::myt[i], nullptr);
-    EXPECT_NE(kpl::myt_mime[i], nullptr);
-  }
-  for (int expected = 0; expected < 30; ++expected) EXPECT_EQ(getThreadIndex(), expected);
-  EXPECT_EQ(getThreadIndex(), 0);
-}
-
 TEST(EngineLifecycle, SlotsStayInRangeUnderRacingThreads) {
   constexpr int kThreads = 16, kCalls = 3000;
   std::vector<std::atomic<int>> counts(30);

@@ -32,19 +32,9 @@ constexpr bool kMeasureMemory = false;
 constexpr bool kMeasureMemory = true;
 #endif
 constexpr int kWarmUpScansPerFile = kMeasureMemory ? 30 : 1;  // 30: one scan in each slot
-// Anonymous memory may grow this much from the end of warm-up to the end
-// of the run: eight threads' allocator arenas keep settling for a while
-// (3-5 MiB, the same after 10,000 scans as after 30,000), while a leak of
-// 1 KiB per scan adds 10 MiB over the default run.
+// Eight threads' allocator arenas settle at 3-5 MiB (the same after 10,000
+// scans as after 30,000); a leak of 1 KiB per scan adds 10 MiB.
 constexpr long kMemoryToleranceKiB = 8 * 1024;
-
-// KPL_SOAK_SCANS shortens the run where every scan costs more (the
-// sanitizer builds set it).
-std::size_t soakScans() {
-  const char* text = std::getenv("KPL_SOAK_SCANS");
-  const long value = text != nullptr ? std::atol(text) : 0;
-  return value > 0 ? static_cast<std::size_t>(value) : kDefaultScans;
-}
 
 bool isJsonObject(const std::string& text) {
   rapidjson::Document doc;
@@ -80,11 +70,9 @@ TEST(Soak, EightThreadsKeepOneThreadsAnswersAndGiveEverythingBack) {
   const std::vector<std::string> files = everyFixture();
   ASSERT_GT(files.size(), 100u);
 
-  // One thread gives the expected answers and warms up: each file is
-  // scanned once in every slot (the slot counter moves by one per scan), so
-  // that each slot's libmagic handles have compiled and cached the patterns
-  // that file needs. That cache grows per handle until every handle has met
-  // every kind of file; only growth beyond it counts.
+  // One thread gives the expected answers and scans each file once in every
+  // slot: each slot's libmagic handles cache the patterns a file needs, and
+  // only growth beyond that cache counts.
   std::map<std::string, std::string> expected;
   int slotMismatches = 0;
   for (const std::string& file : files) {
@@ -104,7 +92,9 @@ TEST(Soak, EightThreadsKeepOneThreadsAnswersAndGiveEverythingBack) {
   const std::size_t stringsBefore = registeredStringCount();
   const long memoryBefore = test::anonymousKiB();
 
-  const std::size_t total = soakScans();
+  // The sanitizer builds shorten the run with KPL_SOAK_SCANS.
+  const long asked = std::getenv("KPL_SOAK_SCANS") ? std::atol(std::getenv("KPL_SOAK_SCANS")) : 0;
+  const std::size_t total = asked > 0 ? static_cast<std::size_t>(asked) : kDefaultScans;
   const auto start = std::chrono::steady_clock::now();
   scanFromThreads(files, total, check);
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
