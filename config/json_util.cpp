@@ -34,14 +34,8 @@ void writeString(JsonWriter& w, std::string_view s) {
   w.String(s.data(), static_cast<rapidjson::SizeType>(s.size()));
 }
 
-void writeKey(JsonWriter& w, std::string_view s) {
-  if (!json_text::isValidUtf8(s)) {
-    const std::string mended = json_text::mendedUtf8(s);
-    w.Key(mended.data(), static_cast<rapidjson::SizeType>(mended.size()));
-    return;
-  }
-  w.Key(s.data(), static_cast<rapidjson::SizeType>(s.size()));
-}
+// The writer writes a key as it writes any string.
+void writeKey(JsonWriter& w, std::string_view s) { writeString(w, s); }
 
 // The schema version is a float; written as a double it would read
 // 1.100000023841858 for 1.1. The float's shortest decimal form, read back
