@@ -55,10 +55,9 @@ std::vector<BuiltHeader> builtHeaders() {
     putU32(p, p.size(), b);
     return p.resize(p.size() + b + extra, 0x44), p;
   };
-  Bytes boot = textAt(1024, 448, "BOOTMGR is compressed"), mbr(1024, 0), lha = bytesOf("-lh5-");
+  Bytes boot = textAt(1024, 448, "BOOTMGR is compressed"), mbr(1024, 0);
   putU16(boot, 510, 0xAA55);
   putU16(mbr, 510, 0xAA55);
-  lha.resize(64, 1);
   Bytes shortBoot(boot.begin(), boot.begin() + 512), activeMbr = mbr, badMbr = mbr, hybrid = mbr;
   activeMbr[446] = 0x80;
   badMbr[446] = 0x01;
@@ -78,8 +77,6 @@ std::vector<BuiltHeader> builtHeaders() {
       {"boot", boot, T::BootImage, "IMG"}, {"boot sector alone", shortBoot, T::None, nullptr},
       {"mbr", mbr, T::Mbr, "MBR"}, {"active mbr", activeMbr, T::Mbr, nullptr}, {"bad boot flag", badMbr, T::None, nullptr},
       {"hybrid", hybrid, T::Iso, "ISO"}, {"one sector", Bytes(mbr.begin(), mbr.begin() + 512), T::None, nullptr},
-      {"hfs", textAt(2048, 1024, "H+"), T::Hfs, "HFS"},
-      {"vdi", textAt(512, 0, "<<< Oracle VM VirtualBox Disk Image >>>\n"), T::Vdi, "VDI"},
       {"cd mode 2", rawCd(2, 2), T::RawCd, "BIN/MDF"}, {"cd mode 1", rawCd(3, 1), T::RawCd, nullptr},
       {"cd mode 3", rawCd(3, 3), T::None, nullptr}, {"cd reserved set", reservedSet, T::None, nullptr},
       {"cd bad sync", badSync, T::None, nullptr}, {"cd uneven", uneven, T::None, nullptr},
@@ -88,8 +85,6 @@ std::vector<BuiltHeader> builtHeaders() {
       {"pim", pim("\2PIM", 100, 64, 0), T::Pim, "PIM"}, {"pim A<B", pim("\2PIM", 10, 64, 0), T::None, nullptr},
       {"pim extra", pim("\2PIM", 100, 64, 3), T::None, nullptr}, {"two pims", twoPims, T::Pim, nullptr},
       {"pim2", pim("PIM2", 100, 64, 4), T::Pim, "PIM"}, {"pim2 no extra", pim("PIM2", 100, 64, 0), T::None, nullptr},
-      {"winzip", textAt(29200, 29152, "WinZip"), T::WinZipSfx, "EXE"}, {"lha", lha, T::Lha, nullptr},
-      {"pklite", textAt(100, 30, "PKLITE"), T::PkliteExe, nullptr},
   };
   // Apple disk images behind compressed data need the "koly" trailer;
   // without it they are the compressed stream they start with.
