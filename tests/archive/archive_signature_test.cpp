@@ -1,6 +1,6 @@
 // The archive signature table, its corrections, the record each archive
-// type becomes and the ignore marker: real archives made by generate.sh, and
-// headers built here for formats no Debian tool writes.
+// type becomes and the ignore marker, on headers built here (what scan
+// answers for the real archives is in the golden corpus).
 #include <gtest/gtest.h>
 
 #include "archive/archive_fta_utils.h"

@@ -25,11 +25,9 @@ namespace {
 
 using namespace test;
 
-std::string fixture(const std::string& name) { return fixturesDir() + "/office/" + name; }
-
 TEST(OLEClassifier, EncryptedWordFileWithoutWriteAccess) {
   TempDir dir;
-  const std::string path = dir.write("locked.doc", readFile(fixture("word_password.doc")));
+  const std::string path = dir.write("locked.doc", readFile(fixturesDir() + "/office/word_password.doc"));
   ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
   ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
   // Where the test can, it drops to a user that cannot write the file; as
