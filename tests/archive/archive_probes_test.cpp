@@ -1,27 +1,42 @@
-// The RAR, tar, split-piece and self-extractor probes: RAR 5
+// The RAR, tar, split-piece, self-extractor and ZIP directory probes: RAR 5
 // variable-length integers, tar headers without the ustar magic, pieces made
-// by zip -s, 7za -v and split(1), and executables carrying an archive with
-// the PE resource reader behind them.
+// by zip -s, 7za -v and split(1), executables carrying an archive with the PE
+// resource reader behind them, ZIP archives built here and made by zip; and
+// member extraction through 7za on archives 7za itself makes here (the
+// package tests read named and wildcard members through it).
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <iterator>
 #include <tuple>
 
 #include "archive/archive_fta_utils.h"
 #include "archive/pe_file_parser.h"
 #include "archive/rar_archive.h"
 #include "archive/tar_archive.h"
+#include "archive/zip_archive.h"
 #include "archive_builders.h"
 #include "common/byte_reader.h"
+#include "common/common_utils.h"
 #include "test_support.h"
 
 namespace kpl {
 namespace {
 
 using test::Bytes;
+using test::PeBuilder;
+using test::ZipBuilder;
 
-TEST(RarHeader, VariableLengthIntegers) {
+// Each probe reads its input from a file.
+class ArchiveProbe : public ::testing::Test {
+ protected:
+  InputFile open(const Bytes& bytes) { return InputFile(dir.write("f.bin", bytes)); }
   test::TempDir dir;
-  InputFile f(dir.write("v", Bytes{0xFF, 0x01, 0x05, 0x80, 0x80}));
+};
+
+TEST_F(ArchiveProbe, RarVariableLengthIntegersAndShortMarker) {
+  InputFile f = open({0xFF, 0x01, 0x05, 0x80, 0x80});
   VInt v;
   uint64_t pos = 0;
   ASSERT_TRUE(v.ReadVIntValue(f, pos, f.size()));
@@ -35,13 +50,13 @@ TEST(RarHeader, VariableLengthIntegers) {
   EXPECT_FALSE(v.ReadVIntValue(f, pos, f.size()));
 
   // Ten bytes at most, even when all carry the continuation bit.
-  InputFile g(dir.write("w", Bytes(16, 0xFF)));
+  InputFile g = open(Bytes(16, 0xFF));
   pos = 0;
   v.ReadVIntValue(g, pos, g.size());
   EXPECT_EQ(pos, 10u);
 
   // Fewer than 8 bytes: no marker, no volume flag.
-  InputFile s(dir.write("s", Bytes{0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00}));
+  InputFile s = open({0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00});
   bool volume = true;
   EXPECT_FALSE(RARHeaderParser(&s).parseRARHeader(volume));
   EXPECT_FALSE(volume);
@@ -54,12 +69,8 @@ Bytes tarHeader(const std::string& name, const std::string& size, char type) {
   return h;
 }
 
-TEST(TarHeader, TypeFlagSizeAndName) {
-  test::TempDir dir;
-  auto isTar = [&](const Bytes& b) {
-    InputFile f(dir.write("t.tar", b));
-    return TarArchive().isTAR(f, b.size());
-  };
+TEST_F(ArchiveProbe, TarTypeFlagSizeAndName) {
+  auto isTar = [&](const Bytes& b) { return TarArchive().isTAR(open(b), b.size()); };
   const std::vector<std::tuple<const char*, const char*, char, bool>> cases = {
       {"a.txt", "00000000014", '0', true},   {"dir/", "00000000000", '5', true},
       {"link", "           ", '2', false},   // no digit at all
@@ -99,20 +110,18 @@ TEST(SplitArchive, PiecesAndWholeFiles) {
   }
 }
 
-TEST(SplitArchive, SevenZipCutAnywhereIsAPiece) {
-  const std::string whole = test::readFile(test::fixturesDir() + "/archive/a.7z");
-  test::TempDir dir;
-  for (std::size_t n = 0; n < whole.size(); n += 97) {
-    InputFile f(dir.write("cut.7z", whole.substr(0, n)));
-    EXPECT_TRUE(ArchiveFTAUtils::isSplit7z(f, f.size())) << n;
-  }
-  // Header fields near 2^64 must not wrap into "complete".
+// A 7z cut inside its start header, inside the data or one byte short is a
+// piece; header fields near 2^64 must not wrap into "complete".
+TEST_F(ArchiveProbe, SevenZipCutShortIsAPiece) {
+  const Bytes whole = test::bytesOf(test::readFile(test::fixturesDir() + "/archive/a.7z"));
   Bytes hostile(64, 0);
-  InputFile h(dir.write("h.7z", test::put(hostile, {{12, 4, 0xFFFFFFF0u}, {16, 4, 0xFFFFFFFFu}, {20, 4, 0x40}})));
-  EXPECT_TRUE(ArchiveFTAUtils::isSplit7z(h, h.size()));
+  test::put(hostile, {{12, 4, 0xFFFFFFF0u}, {16, 4, 0xFFFFFFFFu}, {20, 4, 0x40}});
+  const auto half = whole.begin() + static_cast<std::ptrdiff_t>(whole.size() / 2);
+  const Bytes cases[] = {Bytes(whole.begin(), whole.begin() + 20), Bytes(whole.begin(), half),
+                         Bytes(whole.begin(), whole.end() - 1), hostile};
+  for (std::size_t i = 0; i < std::size(cases); ++i)
+    EXPECT_TRUE(ArchiveFTAUtils::isSplit7z(open(cases[i]), cases[i].size())) << "case " << i;
 }
-
-using test::PeBuilder;
 
 Bytes padded(const std::string& magic, std::size_t size, uint8_t fill = 0) {
   Bytes b = test::bytesOf(magic);
@@ -124,27 +133,20 @@ Bytes rsrcPe(uint32_t type, const std::vector<Bytes>& payloads, uint32_t va = 0x
   return PeBuilder().section(".rsrc", va, test::resourceSection(type, payloads, va)).bytes();
 }
 
-class SelfExtractor : public ::testing::Test {
+class SelfExtractor : public ArchiveProbe {
  protected:
-  bool sfx(const Bytes& b) {
-    InputFile f(dir.write("s.exe", b));
-    return ArchiveFTAUtils::checkIsSfxArchive(f, static_cast<long long>(b.size()));
-  }
-  bool rsrc(const Bytes& b) {
-    InputFile f(dir.write("r.exe", b));
-    return ArchiveFTAUtils::checkPErsrc(f, static_cast<long long>(b.size()));
-  }
-  test::TempDir dir;
+  bool sfx(const Bytes& b) { return ArchiveFTAUtils::checkIsSfxArchive(open(b), static_cast<long long>(b.size())); }
+  bool rsrc(const Bytes& b) { return ArchiveFTAUtils::checkPErsrc(open(b), static_cast<long long>(b.size())); }
 };
 
 TEST_F(SelfExtractor, ArchiveInTheOverlay) {
   const Bytes rar = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00, 0xCF, 0x90, 0x73, 0, 0, 0x0D, 0, 0, 0, 0, 0, 0, 0};
   const Bytes sevenZip = padded(std::string("7z\xBC\xAF\x27\x1C\x00\x04", 8), 64, 0x01);
-  const Bytes commented = test::ZipBuilder().entry("a", "b").comment("c").bytes();
+  const Bytes commented = ZipBuilder().entry("a", "b").comment("c").bytes();
   // RAR only right at the overlay start; 7z within the 1029 bytes searched;
   // ZIP with a comment: the first local header within 1024 positions.
   const std::vector<std::tuple<std::size_t, Bytes, bool>> cases = {
-      {0, rar, true},       {1, rar, false},         {0, sevenZip, true},     {1023, sevenZip, true},
+      {1, rar, false},         {0, rar, true},         {1023, sevenZip, true},
       {1024, sevenZip, false}, {1023, commented, true}, {1024, commented, false},
   };
   for (const auto& [pad, archive, found] : cases) {
@@ -158,17 +160,15 @@ TEST_F(SelfExtractor, ArchiveInTheOverlay) {
   // relative to the executable's start (zip -A) pass; unadjusted offsets
   // point into the executable and are refused, although a local header sits
   // right at the overlay start.
-  EXPECT_TRUE(sfx(test::ZipBuilder().prefix(withText().bytes()).entry("a", "b").bytes()));
-  EXPECT_FALSE(sfx(withText().overlay(test::ZipBuilder().entry("a", "b").bytes()).bytes()));
+  EXPECT_TRUE(sfx(ZipBuilder().prefix(withText().bytes()).entry("a", "b").bytes()));
+  EXPECT_FALSE(sfx(withText().overlay(ZipBuilder().entry("a", "b").bytes()).bytes()));
 }
 
 TEST_F(SelfExtractor, CabinetResource) {
   const Bytes cab = padded("MSCF", 40);
-  for (const char* magic : {"MSCF", "ISc("}) {
-    EXPECT_TRUE(rsrc(withText().section(".rsrc", 0x2000, test::resourceSection(10, {padded(magic, 40)}, 0x2000)).bytes()));
-  }
+  EXPECT_TRUE(rsrc(withText().section(".rsrc", 0x2000, test::resourceSection(10, {padded("ISc(", 40)}, 0x2000)).bytes()));
   EXPECT_FALSE(rsrc(rsrcPe(10, {Bytes(40, 0x11)})));
-  EXPECT_FALSE(rsrc(rsrcPe(3, {test::bytesOf("MSCF")})));  // not RCDATA
+  EXPECT_FALSE(rsrc(rsrcPe(3, {cab})));  // not RCDATA
 
   // Two RCDATA resources: once the first is moved to 3 bytes before the end
   // of the file, it settles the check although the second is a cabinet.
@@ -179,13 +179,11 @@ TEST_F(SelfExtractor, CabinetResource) {
   EXPECT_FALSE(rsrc(pe));
 }
 
-TEST(PeResources, LoopsAndBadOffsetsAreRejected) {
-  test::TempDir dir;
+TEST_F(ArchiveProbe, PeResourceLoopsAndBadOffsetsAreRejected) {
   PEFileParser::ResDirTableStructure root;
   auto parse = [&](const Bytes& section) {
     const Bytes b = PeBuilder().section(".rsrc", 0x3000, section).bytes();
-    InputFile f(dir.write("p.exe", b));
-    return PEFileParser(f, b.size()).parseResourceSection(root);
+    return PEFileParser(open(b), b.size()).parseResourceSection(root);
   };
   auto patched = [](std::size_t at, uint32_t value) {
     Bytes s = test::resourceSection(10, {Bytes(8, 1)}, 0x3000);
@@ -200,6 +198,155 @@ TEST(PeResources, LoopsAndBadOffsetsAreRejected) {
   for (const auto& [at, value] : std::vector<std::pair<std::size_t, uint32_t>>{
            {0x18 + 20, 0x80000000u}, {20, 0x80000000u}, {0x18 + 20, 0x80000000u | 0x7FFF0000u}, {16, 0x80000000u | 0x7FFFFF00u}})
     EXPECT_FALSE(parse(patched(at, value))) << at;
+}
+
+class ZipDirectory : public ArchiveProbe {
+ protected:
+  bool has(const Bytes& bytes, const std::string& name) {
+    InputFile f = open(bytes);
+    return ZipArchive::checkFileNameExistInZip(f, f.size(), name);
+  }
+  // End record positions from the bottom and from the top, and whether `name` is found.
+  std::tuple<int64_t, int64_t, bool> probe(const InputFile& f, const std::string& name) {
+    return {ZipArchive::findEndCentralDirFromBot(f, f.size()), ZipArchive::findEndCentralDirFromTop(f, f.size()),
+            ZipArchive::checkFileNameExistInZip(f, f.size(), name)};
+  }
+};
+
+TEST_F(ZipDirectory, NamesMatchExactlyAndOnlyInTheDirectory) {
+  Bytes zip = ZipBuilder().entry("META-INF/MANIFEST.MF", "Manifest-Version: 1.0\n").entry("a.txt", "x").bytes();
+  EXPECT_TRUE(has(zip, "META-INF/MANIFEST.MF"));
+  EXPECT_TRUE(has(zip, "a.txt"));
+  for (const char* miss : {"META-INF/manifest.mf", "META-INF\\MANIFEST.MF", "./a.txt", "a.tx", ""})
+    EXPECT_FALSE(has(zip, miss)) << miss;
+  // An empty name ends the lookup; a local header alone is no entry.
+  EXPECT_FALSE(has(ZipBuilder().entry("", "x").entry("wanted", "y").bytes(), "wanted"));
+  EXPECT_TRUE(has(ZipBuilder().entry("first", "x").entry("wanted", "y").bytes(), "wanted"));
+  EXPECT_FALSE(has(ZipBuilder().entry("hidden", "x", false).entry("shown", "y").bytes(), "hidden"));
+}
+
+TEST_F(ZipDirectory, EndRecordFromTheBottomAndTheTop) {
+  Bytes zip = ZipBuilder().entry("a.txt", "x").comment(std::string(65535, 'c')).bytes();
+  const int64_t expected = static_cast<int64_t>(zip.size()) - 65535 - 22;
+  EXPECT_EQ(probe(open(zip), "a.txt"), std::make_tuple(expected, expected, true));
+  // One more trailing byte puts the longest comment's record out of the
+  // window: only the walk from the top still finds it.
+  zip.push_back('!');
+  EXPECT_EQ(probe(open(zip), "a.txt"), std::make_tuple(int64_t{-1}, expected, true));
+
+  // A signature inside the comment after the record wins.
+  zip = ZipBuilder().entry("a.txt", "x").comment(std::string("PK\x05\x06", 4) + std::string(30, 'z')).bytes();
+  EXPECT_EQ(std::get<0>(probe(open(zip), "a.txt")), static_cast<int64_t>(zip.size()) - 34);
+
+  // A stub before the data, and zip's data descriptors, defeat only the walk from the top.
+  const std::string fixtures = test::fixturesDir() + "/archive/";
+  const std::tuple<InputFile, const char*, bool> cases[] = {
+      {open(ZipBuilder().prefix(Bytes(700, 0x90)).entry("payload.bin", "z").bytes()), "payload.bin", false},
+      {InputFile(fixtures + "streamed.zip"), "-", false},
+      {InputFile(fixtures + "plain.zip"), "", true},
+  };
+  for (const auto& [file, name, topFinds] : cases) {
+    const auto [bot, top, found] = probe(file, name);
+    EXPECT_GT(bot, 0) << name;
+    EXPECT_EQ(top, topFinds ? bot : -1) << name;
+    EXPECT_EQ(found, *name != '\0') << name;
+  }
+}
+
+TEST_F(ZipDirectory, ShortFilesAndLyingCounts) {
+  EXPECT_EQ(ZipArchive::findEndCentralDirFromBot(open(Bytes{'P', 'K', 5, 6, 0}), 5), 0);
+  EXPECT_EQ(ZipArchive::findEndCentralDirFromBot(open(Bytes{0, 'P', 'K', 5, 6}), 5), -1);
+  EXPECT_EQ(ZipArchive::findEndCentralDirFromBot(open(Bytes{}), 0), -1);
+
+  // A declared count beyond what the directory holds ends at the first
+  // non-matching signature.
+  Bytes lying = ZipBuilder().entry("a.txt", "hello").entry("b.txt", "world").bytes();
+  test::putU16(lying, lying.size() - 12, 9);
+  EXPECT_FALSE(has(lying, "missing"));
+  EXPECT_TRUE(has(lying, "b.txt"));
+}
+
+class ZipMemberExtraction : public ::testing::Test {
+ protected:
+  void SetUp() override { currentDir = test::homeDir() + "/"; }
+
+  // Runs 7za with the given arguments in the temporary directory.
+  std::string sevenZip(std::vector<std::string> args) {
+    args.insert(args.begin(), {"/bin/sh", "-c", "cd \"$0\" && exec \"$@\"", dir.path(), currentDir + "7za"});
+    std::vector<char> out;
+    CommonUtils::runProgram(args, out);
+    return std::string(out.begin(), out.end());
+  }
+
+  std::string extract(const std::string& archive, const std::string& member) {
+    std::string out = "stale";
+    EXPECT_TRUE(ZipArchive::readFilesInsideArchiveWith7z(archive, member, out));
+    return out;
+  }
+
+  test::TempDir dir;
+};
+
+TEST_F(ZipMemberExtraction, DamagedArchiveReportsErrors) {
+  std::string member(4000, 'x');
+  for (std::size_t i = 0; i < member.size(); ++i) member[i] = static_cast<char>('a' + (i * 7) % 26);
+  dir.write("m.txt", member);
+  sevenZip({"a", "-tzip", "-mx0", "broken.zip", "m.txt"});
+  std::string zip = test::readFile(dir.path() + "/broken.zip");
+  ASSERT_GT(zip.size(), 200u);
+  zip[zip.size() - 22] ^= 0x55;  // the end-of-central-directory signature
+  std::string path = dir.write("broken.zip", zip);
+  std::string out = extract(path, "m.txt");
+  EXPECT_NE(out.find("ERRORS:"), std::string::npos) << out;
+  EXPECT_NE(out.find(member), std::string::npos);  // the member still arrives
+}
+
+TEST(RemoveErrorFrom7z, DropsTheErrorBlockOnly) {
+  EXPECT_EQ(removeErrorFrom7z("\nERRORS:\nHeaders Error\n\n<Relationships/>"), "<Relationships/>");
+  EXPECT_EQ(removeErrorFrom7z("\nERRORS:\nline one\nline two\n\nbody\n\nmore"), "body\n\nmore");
+  EXPECT_EQ(removeErrorFrom7z("\nERRORS:\nno empty line follows"), "");
+  EXPECT_EQ(removeErrorFrom7z("\nERRORS:"), "");
+  // Only output that starts with a line feed and carries the marker changes.
+  EXPECT_EQ(removeErrorFrom7z("ERRORS:\nx\n\nbody"), "ERRORS:\nx\n\nbody");
+  EXPECT_EQ(removeErrorFrom7z("\nall good"), "\nall good");
+  EXPECT_EQ(removeErrorFrom7z(""), "");
+}
+
+// File names chosen by an attacker reach 7za verbatim and run nothing.
+TEST_F(ZipMemberExtraction, HostileNamesAreDataNotCommands) {
+  const std::vector<std::string> names = {
+      "$(touch PWNED)", "`touch PWNED`", "a;touch PWNED", "it's", "say \"hi\"", "two  spaces", "line\nbreak",
+      "star*", "-dash", "|touch PWNED", "(x)[y]{z}"};
+  for (const std::string& name : names) {
+    SCOPED_TRACE(name);
+    dir.write("m/" + name, "content of " + name);
+    sevenZip({"a", "-tzip", "--", "./" + name + ".zip", "./m/" + name});
+    std::string archive = dir.path() + "/" + name + ".zip";
+    ASSERT_TRUE(test::fileExists(archive));
+    EXPECT_EQ(extract(archive, name), "content of " + name);
+    // A relative archive name with a leading dash is still an archive.
+    if (name[0] == '-') {
+      ASSERT_EQ(::chdir(dir.path().c_str()), 0);
+      EXPECT_EQ(extract(name + ".zip", name), "content of " + name);
+      ASSERT_EQ(::chdir(test::homeDir().c_str()), 0);
+    }
+    ::unlink((dir.path() + "/m/" + name).c_str());
+  }
+  EXPECT_FALSE(test::fileExists(dir.path() + "/PWNED"));
+  EXPECT_FALSE(test::fileExists(test::homeDir() + "/PWNED"));
+  EXPECT_FALSE(test::fileExists("PWNED"));
+}
+
+// A member that inflates far beyond the bound is cut at the bound.
+TEST_F(ZipMemberExtraction, OutputIsBounded) {
+  const std::string big = dir.path() + "/zeros.bin";
+  int fd = ::open(big.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::ftruncate(fd, 300LL * 1024 * 1024), 0);  // sparse: cheap to make
+  ::close(fd);
+  sevenZip({"a", "-tzip", "-mx1", "bomb.zip", "zeros.bin"});
+  ::unlink(big.c_str());
+  EXPECT_EQ(extract(dir.path() + "/bomb.zip", "zeros.bin").size(), limits::kMaxExtractOutputBytes);
 }
 
 }  // namespace

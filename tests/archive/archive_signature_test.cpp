@@ -1,10 +1,7 @@
 // The archive signature table, its corrections, the record each archive
-// type becomes and the ignore marker: real archives made by generate.sh, and
-// headers built here for formats no Debian tool writes.
+// type becomes and the ignore marker, on headers built here (what scan
+// answers for the real archives is in the golden corpus).
 #include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <set>
 
 #include "archive/archive_fta_utils.h"
 #include "archive_builders.h"
@@ -19,8 +16,6 @@ namespace {
 
 using namespace test;
 using T = ArchiveType;
-
-std::string fixture(const std::string& name) { return fixturesDir() + "/archive/" + name; }
 
 // Headers of formats no Debian tool writes, built from their published
 // layouts, with the near misses each check rejects. `id` is the identifier
@@ -60,10 +55,9 @@ std::vector<BuiltHeader> builtHeaders() {
     putU32(p, p.size(), b);
     return p.resize(p.size() + b + extra, 0x44), p;
   };
-  Bytes boot = textAt(1024, 448, "BOOTMGR is compressed"), mbr(1024, 0), lha = bytesOf("-lh5-");
+  Bytes boot = textAt(1024, 448, "BOOTMGR is compressed"), mbr(1024, 0);
   putU16(boot, 510, 0xAA55);
   putU16(mbr, 510, 0xAA55);
-  lha.resize(64, 1);
   Bytes shortBoot(boot.begin(), boot.begin() + 512), activeMbr = mbr, badMbr = mbr, hybrid = mbr;
   activeMbr[446] = 0x80;
   badMbr[446] = 0x01;
@@ -83,8 +77,6 @@ std::vector<BuiltHeader> builtHeaders() {
       {"boot", boot, T::BootImage, "IMG"}, {"boot sector alone", shortBoot, T::None, nullptr},
       {"mbr", mbr, T::Mbr, "MBR"}, {"active mbr", activeMbr, T::Mbr, nullptr}, {"bad boot flag", badMbr, T::None, nullptr},
       {"hybrid", hybrid, T::Iso, "ISO"}, {"one sector", Bytes(mbr.begin(), mbr.begin() + 512), T::None, nullptr},
-      {"hfs", textAt(2048, 1024, "H+"), T::Hfs, "HFS"},
-      {"vdi", textAt(512, 0, "<<< Oracle VM VirtualBox Disk Image >>>\n"), T::Vdi, "VDI"},
       {"cd mode 2", rawCd(2, 2), T::RawCd, "BIN/MDF"}, {"cd mode 1", rawCd(3, 1), T::RawCd, nullptr},
       {"cd mode 3", rawCd(3, 3), T::None, nullptr}, {"cd reserved set", reservedSet, T::None, nullptr},
       {"cd bad sync", badSync, T::None, nullptr}, {"cd uneven", uneven, T::None, nullptr},
@@ -93,8 +85,6 @@ std::vector<BuiltHeader> builtHeaders() {
       {"pim", pim("\2PIM", 100, 64, 0), T::Pim, "PIM"}, {"pim A<B", pim("\2PIM", 10, 64, 0), T::None, nullptr},
       {"pim extra", pim("\2PIM", 100, 64, 3), T::None, nullptr}, {"two pims", twoPims, T::Pim, nullptr},
       {"pim2", pim("PIM2", 100, 64, 4), T::Pim, "PIM"}, {"pim2 no extra", pim("PIM2", 100, 64, 0), T::None, nullptr},
-      {"winzip", textAt(29200, 29152, "WinZip"), T::WinZipSfx, "EXE"}, {"lha", lha, T::Lha, nullptr},
-      {"pklite", textAt(100, 30, "PKLITE"), T::PkliteExe, nullptr},
   };
   // Apple disk images behind compressed data need the "koly" trailer;
   // without it they are the compressed stream they start with.
@@ -158,9 +148,6 @@ TEST_F(ArchiveSignatures, RecordsAndIdentifierRules) {
   }
   for (const auto& [id, type] : GetArchiveFileTypeMap())
     EXPECT_EQ(kArchiveRecordRows.at(static_cast<std::size_t>(type)).typeId, id);
-  DetectionRecord r;
-  ArchiveFTAUtils::adjustArchiveTypes(static_cast<T>(200), r.typeId, r.mime, r.extensions, r.description);
-  EXPECT_EQ(r.typeId, "data");
   EXPECT_TRUE(ArchiveFTAUtils::isArchiveFileType("EXE_SFX"));
   EXPECT_FALSE(ArchiveFTAUtils::isArchiveFileType("zip"));
   EXPECT_FALSE(ArchiveFTAUtils::isArchiveFileType("SPLIT_ARC"));
@@ -190,23 +177,6 @@ TEST_F(ArchiveSignatures, IgnoreMarkerNeedsLeadAndTrailer) {
   const std::string json = scanJson(dir.write("marked.gz", gz));
   EXPECT_EQ(jsonMember(json, "typeID"), "data") << json;
   EXPECT_EQ(jsonMember(json, "type"), "application/octet-stream") << json;
-}
-
-// Every prefix of real archives: no crash, and nothing outside the file's
-// own family.
-TEST_F(ArchiveSignatures, TruncationSweep) {
-  const std::vector<std::pair<const char*, std::set<T>>> cases = {
-      {"apk.apk", {T::None, T::Zip, T::Jar, T::Apk}}, {"sfx_zip_comment.exe", {T::None, T::ExeSfx}},
-      {"rcdata_cab.exe", {T::None, T::ExeSfx}},       {"a.7z", {T::None, T::SevenZip}},
-      {"v7_dir.tar", {T::None, T::Tar}},
-  };
-  for (const auto& [name, allowed] : cases) {
-    const std::string path = dir.write("cut", readFile(fixture(name)));
-    for (std::size_t n = readFile(path).size(); n-- > 0;) {
-      ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(n)), 0);
-      EXPECT_EQ(allowed.count(ArchiveFTAUtils::isArchive(path, n)), 1u) << name << " cut to " << n;
-    }
-  }
 }
 
 }  // namespace

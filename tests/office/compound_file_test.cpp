@@ -46,23 +46,12 @@ TEST(CompoundFile, ReadsShortAndRegularStreamsInBothVersions) {
     b.stream("tiny", pattern(11, 3));
     Opened o(b.build());
     ASSERT_EQ(o.status, 0) << major;
-    EXPECT_EQ(o.file.open(o.dir.path() + "/f.cfb"), 1) << "a second open of an open file";
     EXPECT_EQ(streamBytes(o.file, "small"), pattern(4095, 1));
     EXPECT_EQ(streamBytes(o.file, "large"), pattern(4096, 2));
 
-    CFStream small, large, tiny;
-    CFStorage root = o.file.getRootStorage();
-    ASSERT_EQ(root.getStream("small", small), 0);
-    ASSERT_EQ(root.getStream("large", large), 0);
-    ASSERT_EQ(root.getStream("tiny", tiny), 0);
-    std::vector<int64_t> offsets;
-    int unit = 0;
-    ASSERT_EQ(o.file.getSecOffsetChain(small.entry(), offsets, unit), 0);
-    EXPECT_EQ(unit, 64);
-    ASSERT_EQ(o.file.getSecOffsetChain(large.entry(), offsets, unit), 0);
-    EXPECT_EQ(unit, major == 4 ? 4096 : 512);
-    EXPECT_EQ(offsets.front(), int64_t{unit} * (b.startSector(large.entry().id) + 1));
-    EXPECT_EQ(o.file.directorySize(), major == 4 ? 32u : 4u);
+    CFStream tiny, large;
+    ASSERT_EQ(o.file.getRootStorage().getStream("tiny", tiny), 0);
+    ASSERT_EQ(o.file.getRootStorage().getStream("large", large), 0);
 
     // Reads are clamped to the stream; at its end nothing is handed out.
     char* out = nullptr;
@@ -147,7 +136,6 @@ TEST(CompoundFile, LoopingAndCutChainsStayBounded) {
   std::vector<int32_t> chain;
   EXPECT_EQ(o.file.getSecIDChain(static_cast<int32_t>(first), chain, REGULAR_SECTOR), 1);
   EXPECT_EQ(o.file.getSecIDChain(-1, chain, REGULAR_SECTOR), 1);
-  EXPECT_EQ(o.file.getSecIDChain(0, chain, static_cast<SectorType>(7)), 1);
   EXPECT_EQ(streamBytes(o.file, "small"), pattern(200, 5)) << "other streams stay readable";
 
   // A chain cut short of the stream size delivers only what it covers.
@@ -193,37 +181,6 @@ TEST(CompoundFile, NameLookupAndSubStorageSearch) {
   ASSERT_EQ(root.tryGetStream("deep", s), 0);
   EXPECT_EQ(s.read(0, 30), pattern(30, 6));
   EXPECT_NE(root.tryGetStream("absent", s), 0);
-}
-
-TEST(CompoundFile, TruncationAndCorruptionSweeps) {
-  CfbBuilder b;
-  b.stream("large", pattern(5000, 1));
-  b.stream("small", pattern(300, 2));
-  b.storage("sub");
-  const Bytes good = b.build();
-  test::TempDir dir;
-  for (std::size_t n = 0; n < good.size(); n += 3) {
-    CompoundFile file;
-    const int status = file.open(dir.write("t", Bytes(good.begin(), good.begin() + n)));
-    EXPECT_TRUE(n >= 512 || status == 1) << n;
-    CFStream s;
-    if (status == 0 && file.getRootStorage().getStream("large", s) == 0) {
-      EXPECT_LE(s.read(0, 6000).size(), 5000u) << n;
-    }
-  }
-  std::mt19937 rng(7);
-  for (int round = 0; round < 400; ++round) {
-    Bytes f = good;
-    for (int k = 0; k < 4; ++k) f[rng() % f.size()] ^= static_cast<uint8_t>(1u << (rng() % 8));
-    f[0x2C + rng() % 0x20] = static_cast<uint8_t>(rng());  // a header count or sector id
-    CompoundFile file;
-    if (file.open(dir.write("c", f)) != 0) continue;
-    CFStream s;
-    CFStorage root = file.getRootStorage();
-    for (const char* name : {"large", "small"})
-      if (root.getStream(name, s) == 0) s.read(0, 6000);
-    root.tryGetStream("none", s);
-  }
 }
 
 // The black height of a valid red-black subtree, or -1.

@@ -77,15 +77,11 @@ inline Bytes cryptoApiInfo(const Verifier& v, const CryptoApiHeader& h, uint16_t
   Bytes header;  // flags, size extra, algorithms, key size, provider type, reserved
   for (uint32_t f : {0u, 0u, h.algorithmId, h.hashAlgorithmId, h.keyBits, h.providerType, 0u, 0u}) put32(header, f);
   for (char c : h.provider + '\0') put16(header, static_cast<uint8_t>(c));
-  Bytes info;
-  put16(info, major);
-  put16(info, 2);
-  put32(info, 0x04);  // flags
-  put32(info, static_cast<uint32_t>(header.size()));
+  Bytes info;  // version, flags, header size, header, salt size, salt, verifier, hash size, hash
+  for (uint32_t f : {major | 2u << 16, 0x04u, static_cast<uint32_t>(header.size())}) put32(info, f);
   append(info, header);
   put32(info, h.saltSize);
-  append(info, v.salt);
-  append(info, v.verifier);
+  for (const Bytes* part : {&v.salt, &v.verifier}) append(info, *part);
   put32(info, 20);
   append(info, v.verifierHash);
   return info;

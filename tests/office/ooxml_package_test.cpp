@@ -1,21 +1,18 @@
 // Office Open XML, OpenDocument and XPS packages: real packages from an
 // office suite and 7za, packages built here for what the suite cannot
-// write, the relationship edge cases, both member-reading paths, damaged
-// packages and a member that inflates to 256 MiB.
+// write, the relationship edge cases, both member-reading paths and a member
+// that inflates to 256 MiB.
 #include "office/ooxml_package.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 #include <zip.h>
 
-#include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <regex>
 
 #include "archive/archive_builders.h"
 #include "archive/zip_member_reader.h"
-#include "common/byte_reader.h"
 #include "common/limits.h"
 #include "common/scan_input.h"
 #include "detect/package_probes.h"
@@ -35,8 +32,6 @@ namespace kpl {
 namespace {
 
 using namespace test;
-
-std::string fixture(const std::string& name) { return fixturesDir() + "/office/packages/" + name; }
 
 // The package code the chain's probes give: the OpenDocument kind (offset
 // by 100) for an OpenDocument candidate, else the Office package code, else
@@ -90,12 +85,10 @@ Bytes xps(const std::string& sequence, const std::string& folder = "") {
       .bytes();
 }
 
-// Packages the suite cannot write, and the relationship cases, with the
-// scan's answer.
+// Packages the suite cannot write that take their own path (the content
+// type to type table itself is not restated here), and the relationship
+// cases, with the scan's answer.
 std::vector<std::pair<std::string, Bytes>> builtPackages() {
-  const auto vnd = [](const std::string& type, const std::string& part = "word/document.xml") {
-    return office("application/vnd." + type + ".main+xml", part);
-  };
   const auto withRels = [](const std::string& relationship) {
     return ZipBuilder()
         .entry("[Content_Types].xml", std::string("<Types ContentType=\"") + kWordMain + "\"/>")
@@ -118,22 +111,10 @@ std::vector<std::pair<std::string, Bytes>> builtPackages() {
           .entry("META-INF/manifest.xml", "<manifest media-type=\"application/vnd.oasis.opendocument.graphics\"/>")
           .bytes();
   return {
-      {"XLSB", vnd("ms-excel.sheet.binary.macroEnabled", "xl/workbook.bin")},
+      {"XLSB", office("application/vnd.ms-excel.sheet.binary.macroEnabled.main+xml", "xl/workbook.bin")},
       {"XLSB", binaryByName},
-      {"XLAM", vnd("ms-excel.addin.macroEnabled", "xl/workbook.xml")},
-      {"XLTM", vnd("ms-excel.template.macroEnabled", "xl/workbook.xml")},
-      {"DOTM", vnd("ms-word.template.macroEnabledTemplate")},
-      {"PPSX", vnd("openxmlformats-officedocument.presentationml.slideshow", "ppt/presentation.xml")},
-      {"PPSM", vnd("ms-powerpoint.slideshow.macroEnabled", "ppt/presentation.xml")},
-      {"POTM", vnd("ms-powerpoint.template.macroEnabled", "ppt/presentation.xml")},
-      {"PPTM", vnd("ms-powerpoint.addin.macroEnabled", "ppt/presentation.xml")},
       {"VSDX", office("application/vnd.ms-visio.drawing.main+xml", "visio/document.xml",
                       "http://schemas.microsoft.com/visio/2010/relationships/document")},
-      {"VSDM", vnd("ms-visio.drawing.macroEnabled", "visio/document.xml")},
-      {"VSSX", vnd("ms-visio.stencil", "visio/document.xml")},
-      {"VSSM", vnd("ms-visio.stencil.macroEnabled", "visio/document.xml")},
-      {"VSTX", vnd("ms-visio.template", "visio/document.xml")},
-      {"VSTM", vnd("ms-visio.template.macroEnabled", "visio/document.xml")},
       {"DOCX", office(kWordMain, "word/document.xml",
                       "http://purl.oclc.org/ooxml/officeDocument/relationships/officeDocument")},
       {"DOCX", bothFamilies},
@@ -144,12 +125,11 @@ std::vector<std::pair<std::string, Bytes>> builtPackages() {
       {"ZIP", xps("<FixedDocumentSequence/>")},
       {"ODT/ODS/ODP/OTT", graphics},
       // Relationship tags: single quotes and a target before the type are
-      // read; a line break inside the tag, a fourth attribute, a type
-      // without a target ahead of a good tag, or a main part missing from
-      // the directory leave the package a plain ZIP.
+      // read; a fourth attribute, a type without a target ahead of a good
+      // tag, or a main part missing from the directory leave the package a
+      // plain ZIP (the tags the splitter refuses are in the next test).
       {"DOCX", withRels("<Relationship Id='r' Type='" + rel + "' Target='word/document.xml'/>")},
       {"DOCX", withRels("<Relationship Target=\"./word/document.xml\" Id=\"r\" Type=\"" + rel + "\"/>")},
-      {"ZIP", withRels("<Relationship Id=\"r\"\n Type=\"" + rel + "\" Target=\"word/document.xml\"/>")},
       {"ZIP", withRels("<Relationship Id=\"r\" Type=\"" + rel + "\" Target=\"word/document.xml\" TargetMode=\"x\"/>")},
       {"ZIP", withRels("<Relationship Id=\"r\" Type=\"" + rel + "\" Mode=\"x\"/><Relationship Id=\"s\" Type=\"" + rel +
                        "\" Target=\"word/document.xml\"/>")},
@@ -210,39 +190,6 @@ TEST(MSOffice2007, RelationshipTagsSplitLikeThePattern) {
     ASSERT_EQ(MSOffice2007::splitRelationshipTag(tag, pairs), expected) << tag;
     if (!expected) continue;
     for (int k = 0; k < 6; ++k) EXPECT_EQ(pairs[k / 2][k % 2], m[k + 1].str()) << tag << " group " << k + 1;
-  }
-}
-
-// Every prefix of a real package, and the package with each byte of its
-// headers inverted in turn: nothing crashes and nothing becomes another
-// kind of document.
-TEST(MSOffice2007, TruncatedAndCorruptedPackages) {
-  TempDir dir;
-  const std::string path = dir.path() + "/damaged";
-  for (const auto& [name, allowed] : std::vector<std::pair<const char*, std::vector<int>>>{
-           {"word.docx", {-1, MSO_ZIP, MSO_DOCX, MSO_ZIP_ENCRYPTED}},
-           {"text.odt", {-1, 100 + ODF_UNKNOWN, 100 + ODF_ODT, 100 + ODF_ZIP_ENCRYPTED, MSO_ZIP}}}) {
-    const std::string original = readFile(fixture(name));
-    const auto check = [&, name = name, allowed = allowed](const std::string& bytes, std::size_t at) {
-      std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-      const int code = packageCode(path);
-      EXPECT_NE(std::find(allowed.begin(), allowed.end(), code), allowed.end()) << name << " at " << at;
-    };
-    for (std::size_t n = 0; n < original.size(); n += 13) check(original.substr(0, n), n);
-    // The local headers' and the directory's fixed fields, and the end record.
-    const std::size_t directory = original.rfind(std::string("PK\5\6", 4));
-    ASSERT_NE(directory, std::string::npos);
-    const uint32_t centralAt = loadU32LE(reinterpret_cast<const uint8_t*>(original.data()) + directory + 16);
-    std::vector<std::size_t> positions;
-    for (std::size_t i = 0; i < 64; ++i) positions.push_back(i);
-    for (std::size_t i = centralAt; i < centralAt + 46 * 3 && i < original.size(); ++i) positions.push_back(i);
-    for (std::size_t i = directory; i < original.size(); ++i) positions.push_back(i);
-    for (std::size_t i = 64; i < centralAt; i += 97) positions.push_back(i);  // member data
-    for (std::size_t at : positions) {
-      std::string bytes = original;
-      bytes[at] = static_cast<char>(~bytes[at]);
-      check(bytes, at);
-    }
   }
 }
 
