@@ -57,6 +57,7 @@ TEST(CalendarReader, RulesOverContentLines) {
        calendar({v2, prod, "BEGIN:VEVENT", "UID:a", "END:VEVENT", "BEGIN:VEVENT", "END:VEVENT"}), kNot},
       {"crossed components", calendar({v2, prod, "BEGIN:VTODO", "BEGIN:VALARM", "END:VTODO", "END:VALARM"}), kNot},
       {"END without BEGIN", calendar({v2, prod, "END:VTODO"}), kNot},
+      {"END after the calendar closed", calendar({v2, prod}) + "END:VCALENDAR\r\n", kNot},
       {"unclosed component", calendar({v2, prod, "BEGIN:VTODO"}), kNot},
       {"unclosed calendar", "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:p\r\n", kNot},
       // Folded continuations and extension names are not content lines.
