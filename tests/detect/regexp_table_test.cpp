@@ -103,18 +103,6 @@ TEST_F(RegexpRows, TheWinningRowWritesItsTemplates) {
   }
 }
 
-TEST_F(RegexpRows, EveryCatalogueDescriptionWasResolved) {
-  // Rows whose description comes from the catalogue hold its text, never
-  // the key itself.
-  int fromCatalogue = 0;
-  for (const RegexpRowSource& source : regexpTableRows())
-    if (source.descriptionTemplate.fromCatalogue) {
-      ++fromCatalogue;
-      EXPECT_NO_THROW(describe(source.descriptionTemplate.value)) << source.descriptionTemplate.value;
-    }
-  EXPECT_EQ(fromCatalogue, 57);
-}
-
 TypeMatch row(const std::string& ext, const std::string& typeTpl, const std::string& mimeTpl,
               const std::string& descTpl, const std::string& exts) {
   return TypeMatch{ext, "(.*)", "(.*)", "(.*)", typeTpl, mimeTpl, descTpl, exts};

@@ -88,11 +88,5 @@ TEST(AutoCADDxf, BinarySentinel) {
   EXPECT_EQ(classify("AutoCAD Binary DXF\n" + std::string(64, '\0')).first, AUTOCAD_NONE);
 }
 
-TEST(AutoCADDxf, TruncationSweep) {
-  const std::string bytes = test::readFile(test::fixturesDir() + "/media_cad/r2000_ascii.dxf");
-  ASSERT_LT(bytes.find("AC1015") + 6, 64u);
-  for (std::size_t n = 0; n <= 400; ++n) EXPECT_EQ(classify(bytes.substr(0, n)).first, n < 64 ? 0 : 31) << n;
-}
-
 }  // namespace
 }  // namespace kpl

@@ -126,11 +126,10 @@ TEST(TextBasedFTAUtils, RetriedTagsBeforeOneDistantEndStayLinear) {
 }
 
 TEST(TextBasedFTAUtils, DoctypeWords) {
-  EXPECT_FALSE(TextBasedFTAUtils::shouldChangeToXML("!DOCTYPE html"));
-  EXPECT_FALSE(TextBasedFTAUtils::shouldChangeToXML(" !doctype  HTML public"));
-  EXPECT_TRUE(TextBasedFTAUtils::shouldChangeToXML("!DOCTYPE htmlx"));
-  EXPECT_TRUE(TextBasedFTAUtils::shouldChangeToXML("!DOCTYPE svg html"));
-  EXPECT_TRUE(TextBasedFTAUtils::shouldChangeToXML("!DOCTYPE "));
+  for (const char* html : {"!DOCTYPE html", " !doctype  HTML public"})
+    EXPECT_FALSE(TextBasedFTAUtils::shouldChangeToXML(html)) << html;
+  for (const char* other : {"!DOCTYPE htmlx", "!DOCTYPE svg html", "!DOCTYPE "})
+    EXPECT_TRUE(TextBasedFTAUtils::shouldChangeToXML(other)) << other;
 }
 
 TEST(TextBasedFTAUtils, ProbeOrderAndRecords) {
