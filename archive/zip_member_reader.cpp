@@ -71,6 +71,21 @@ zip_int64_t sourceCallback(void* userdata, void* data, zip_uint64_t len, zip_sou
   }
 }
 
+// Whether a ZIP64 end-of-directory locator stands before the end record.
+// libzip reads and keeps every entry a directory lists when it opens an
+// archive, and a ZIP64 directory may list any number (300,000 cost 95 MB);
+// the index stops at 65,535. Such an archive is read by the extraction
+// program instead, whose memory is not the host's.
+bool hasZip64Locator(const InputFile& file) {
+  static constexpr uint8_t kLocator[4] = {0x50, 0x4B, 0x06, 0x07};
+  constexpr uint64_t kLocatorLength = 20;
+  const int64_t end = file.zip().endRecordOffset();
+  uint8_t locator[kLocatorLength];
+  return end >= static_cast<int64_t>(kLocatorLength) &&
+         file.readExact(static_cast<uint64_t>(end) - kLocatorLength, locator, sizeof locator) &&
+         isZipSignature(locator, kLocator);
+}
+
 bool endsWith(std::string_view text, std::string_view suffix) {
   return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
@@ -92,7 +107,7 @@ bool ZipMemberReader::contains(std::string_view name) const { return file_.zip()
 bool ZipMemberReader::openLibzip() {
   if (openTried_) return archive_ != nullptr;
   openTried_ = true;
-  if (!file_.isOpen()) return false;
+  if (!file_.isOpen() || hasZip64Locator(file_)) return false;
   auto* state = new SourceState{&file_, 0, {}};
   zip_error_init(&state->error);
   zip_error_t error;

@@ -222,5 +222,28 @@ TEST(MSOffice2007, InflatingMemberStopsAtTheCap) {
 #endif
 }
 
+// libzip keeps every entry a ZIP64 directory lists, and that directory may
+// list millions: a package with a ZIP64 locator is read by 7za, with the
+// same answer.
+TEST(MSOffice2007, Zip64PackageIsReadOutsideTheProcess) {
+  Bytes zip = office(kWordMain);
+  const std::size_t end = zip.size() - 22;
+  const uint64_t entries = zip[end + 10], directorySize = loadU32LE(&zip[end + 12]);
+  Bytes records(76, 0);  // the ZIP64 end record, then its locator (8-byte fields, high halves zero)
+  put(records, {{0, 4, 0x06064B50}, {4, 4, 44}, {12, 2, 45}, {14, 2, 45}, {24, 4, entries}, {32, 4, entries},
+                {40, 4, directorySize}, {48, 4, loadU32LE(&zip[end + 16])}, {56, 4, 0x07064B50}, {64, 4, end},
+                {72, 4, 1}});
+  zip.insert(zip.begin() + static_cast<std::ptrdiff_t>(end), records.begin(), records.end());
+  TempDir dir;
+  const std::string path = dir.write("zip64.docx", zip);
+  const ScanInput input(path);
+  ZipMemberReader package(input);
+  const ZipMemberOutput* types = package.read("[Content_Types].xml");
+  ASSERT_NE(types, nullptr);
+  EXPECT_TRUE(types->fromTool);
+  EXPECT_NE(types->bytes.find(kWordMain), std::string::npos);
+  EXPECT_EQ(packageCode(path), MSO_DOCX);
+}
+
 }  // namespace
 }  // namespace kpl
