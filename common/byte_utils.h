@@ -1,6 +1,7 @@
 // Big-endian field decoding for the formats that store their numbers that
-// way (PNG, JPEG, Photoshop, MPEG audio headers), and hexadecimal digits. The caller guarantees the
-// bytes exist; bounds are the business of the reader that fetched them.
+// way (PNG, JPEG, Photoshop, MPEG audio headers), and hexadecimal digits.
+// The caller guarantees the bytes exist; bounds are the business of the
+// reader that fetched them.
 #pragma once
 
 #include <cstddef>
