@@ -3,9 +3,10 @@
 //
 //   real_mix_bench init     [--home DIR]             init(): wall and CPU time, RSS before and after
 //   real_mix_bench cold     [--home DIR] FILE        the first 30 scans of FILE (one per slot) against the next 30
-//   real_mix_bench soak     [--home DIR] LIST N      N scans over the list, one thread; RSS at the end
-//   real_mix_bench passes   [--home DIR] LIST K      K passes over the list, one thread: the first
-//                                                    meets every slot's libmagic handles cold
+//   real_mix_bench soak     [--home DIR] LIST N [T]  N scans over the list on T threads (1); RSS at the end
+//   real_mix_bench passes   [--home DIR] LIST K [T]  K passes over the list on T threads (1): the first
+//                                                    meets libmagic's pattern caches cold; each pass
+//                                                    also tells the share of files that reached libmagic
 //   real_mix_bench libmagic [--home DIR] LIST        libmagic alone, one handle pair, both answers per file
 //   real_mix_bench buffer   [--home DIR] LIST        libmagic on the path against libmagic on the file's
 //                                                    first 64 KiB: differing answers and time of each
@@ -18,6 +19,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -25,12 +27,27 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "kpl_engine.h"
 #include "process_stats.h"
 
 namespace fs = std::filesystem;
+
+// Every libmagic call the engine makes, counted: this program exports its
+// own magic_file (ENABLE_EXPORTS), which the dynamic loader binds the
+// engine's calls to ahead of libmagic's. A file that reached libmagic
+// costs two calls (description and MIME type).
+namespace {
+std::atomic<long> g_magicFileCalls{0};
+}
+extern "C" __attribute__((visibility("default"))) const char* magic_file(magic_t handle, const char* path) {
+  using MagicFile = const char* (*)(magic_t, const char*);
+  static const auto real = reinterpret_cast<MagicFile>(::dlsym(RTLD_NEXT, "magic_file"));
+  g_magicFileCalls.fetch_add(1, std::memory_order_relaxed);
+  return real(handle, path);
+}
 
 namespace {
 
@@ -81,6 +98,26 @@ struct Engine {
     return ok;
   }
 };
+
+// Scans `total` files of the list (round robin) on `threads` threads;
+// returns how many failed.
+long scanFromThreads(Engine& engine, const std::vector<std::string>& files, std::size_t total, int threads) {
+  std::atomic<std::size_t> next{0};
+  std::atomic<long> failures{0};
+  std::vector<std::thread> pool;
+  for (int t = 0; t < threads; ++t)
+    pool.emplace_back([&] {
+      for (std::size_t i; (i = next.fetch_add(1)) < total;)
+        if (!engine.scanOne(files[i % files.size()])) failures.fetch_add(1);
+    });
+  for (auto& th : pool) th.join();
+  return failures.load();
+}
+
+int threadsArgument(const std::vector<std::string>& args) {
+  const int threads = args.size() > 2 ? std::atoi(args[2].c_str()) : 1;
+  return threads > 0 ? threads : 1;
+}
 
 int usage() {
   std::fprintf(stderr, "usage: real_mix_bench init|cold|soak|passes|libmagic|buffer [--home DIR] ARGS (see the source's header)\n");
@@ -202,16 +239,18 @@ int main(int argc, char** argv) {
   if (mode == "passes") {
     if (files.empty() || args.size() < 2) return usage();
     const int passes = std::atoi(args[1].c_str());
+    const int threads = threadsArgument(args);
     for (int pass = 1; pass <= passes; ++pass) {
       const double c = cpuSeconds();
+      const long calls = g_magicFileCalls.load();
       const auto t = Clock::now();
-      long failures = 0;
-      for (const std::string& f : files)
-        if (!engine.scanOne(f)) ++failures;
+      const long failures = scanFromThreads(engine, files, files.size(), threads);
       const double wall = secondsSince(t);
-      std::printf("pass %d files=%zu wall=%.3f cpu=%.3f files_per_s=%.1f failures=%ld rss_mib=%.1f\n", pass,
-                  files.size(), wall, cpuSeconds() - c, static_cast<double>(files.size()) / wall, failures,
-                  statusMiB("VmRSS"));
+      const double libmagicShare = static_cast<double>(g_magicFileCalls.load() - calls) / 2.0 / static_cast<double>(files.size());
+      std::printf("pass %d threads=%d files=%zu wall=%.3f cpu=%.3f files_per_s=%.1f failures=%ld libmagic_share=%.3f "
+                  "rss_mib=%.1f\n",
+                  pass, threads, files.size(), wall, cpuSeconds() - c, static_cast<double>(files.size()) / wall,
+                  failures, libmagicShare, statusMiB("VmRSS"));
     }
     engine.deinit();
     return 0;
@@ -219,13 +258,12 @@ int main(int argc, char** argv) {
   if (mode == "soak") {
     if (files.empty() || args.size() < 2) return usage();
     const long total = std::atol(args[1].c_str());
+    const int threads = threadsArgument(args);
     const double c = cpuSeconds();
     const auto t = Clock::now();
-    long failures = 0;
-    for (long i = 0; i < total; ++i)
-      if (!engine.scanOne(files[static_cast<std::size_t>(i) % files.size()])) ++failures;
-    std::printf("soak scans=%ld wall=%.1f cpu=%.1f failures=%ld rss_mib=%.1f hwm_mib=%.1f\n", total, secondsSince(t),
-                cpuSeconds() - c, failures, statusMiB("VmRSS"), statusMiB("VmHWM"));
+    const long failures = scanFromThreads(engine, files, static_cast<std::size_t>(total > 0 ? total : 0), threads);
+    std::printf("soak scans=%ld threads=%d wall=%.1f cpu=%.1f failures=%ld rss_mib=%.1f hwm_mib=%.1f\n", total,
+                threads, secondsSince(t), cpuSeconds() - c, failures, statusMiB("VmRSS"), statusMiB("VmHWM"));
     engine.deinit();
     return 0;
   }

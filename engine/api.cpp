@@ -123,8 +123,12 @@ int getLastError(const char** message) {
     int slot = kpl::CURRENT_THREAD_INDEX.load();
     const char* text = nullptr;
     if (slot >= 0 && slot < kpl::kSlotCount) {
-      if (kpl::myt[slot] != nullptr) text = magic_error(kpl::myt[slot]);
-      if (text == nullptr && kpl::myt_mime[slot] != nullptr) text = magic_error(kpl::myt_mime[slot]);
+      // The pair the slot's last scan used; before any scan (a failed init
+      // among them) the pair init opened.
+      const kpl::MagicPair* pair = kpl::lastMagicPair[slot].load();
+      if (pair == nullptr) pair = kpl::magic_pool::firstPair();
+      if (pair != nullptr && pair->description != nullptr) text = magic_error(pair->description);
+      if (pair != nullptr && text == nullptr && pair->mime != nullptr) text = magic_error(pair->mime);
     }
     // libmagic's own text is handed out as it is; only the fallback is ours.
     *message = text != nullptr ? text : kpl::addString("Unknown error");

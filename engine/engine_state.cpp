@@ -1,13 +1,6 @@
 #include "engine/engine_state.h"
 
-#include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
-#include <unistd.h>
-
-#include <cstddef>
-#include <cstdint>
-#include <cstring>
 
 #include "archive/archive_fta_utils.h"
 #include "common/common_utils.h"
@@ -19,75 +12,24 @@
 
 namespace kpl {
 
-magic_t myt[kSlotCount] = {};
-magic_t myt_mime[kSlotCount] = {};
 pthread_mutex_t m_scanLock[kSlotCount];
 trid trd[kSlotCount];
+std::atomic<const MagicPair*> lastMagicPair[kSlotCount] = {};
 std::atomic<int> CURRENT_THREAD_INDEX{0};
 
 namespace {
 
-constexpr const char* kMagicDatabase = "database/magic/magic.mgc";
-constexpr int kDescriptionFlags = MAGIC_RAW | MAGIC_ERROR;
-constexpr int kMimeFlags = MAGIC_MIME_TYPE | MAGIC_RAW | MAGIC_ERROR;
-// First word of a compiled database in this machine's byte order.
-constexpr uint32_t kCompiledMagicNumber = 0xF11E041C;
-
-// The compiled database, mapped once for all 60 handles. libmagic keeps
-// pointing into these bytes instead of copying them, so every handle shares
-// one mapping (instead of 60 private mappings of several MiB each that every
-// handle faults in on its own), and the mapping must outlive the handles:
-// deinit unmaps it only after closing every handle. A second init reuses
-// it, so handles an earlier init left open stay valid. Mapped the way
-// libmagic maps a database itself (private, writable).
-void* g_magicDatabase = nullptr;
-std::size_t g_magicDatabaseSize = 0;
-
-void mapMagicDatabase() {
-  const int fd = ::open(kMagicDatabase, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return;
-  struct stat st {};
-  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
-    const auto size = static_cast<std::size_t>(st.st_size);
-    void* bytes = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE, fd, 0);
-    // libmagic byte-swaps a database of the other byte order in place while
-    // loading it, so such a database cannot be shared: each handle then
-    // loads the path on its own, as before.
-    uint32_t magicNumber = 0;
-    if (bytes != MAP_FAILED && size >= sizeof(magicNumber)) std::memcpy(&magicNumber, bytes, sizeof(magicNumber));
-    if (bytes != MAP_FAILED && magicNumber == kCompiledMagicNumber) {
-      g_magicDatabase = bytes;
-      g_magicDatabaseSize = size;
-    } else if (bytes != MAP_FAILED) {
-      ::munmap(bytes, size);
-    }
-  }
-  ::close(fd);
-}
-
-// Loads one handle from the shared bytes. When the database could not be
-// read, libmagic loads the path itself, so that the failure leaves its own
-// message for getLastError.
-int loadMagicDatabase(magic_t handle) {
-  if (g_magicDatabase == nullptr) return magic_load(handle, kMagicDatabase);
-  void* buffers[] = {g_magicDatabase};
-  std::size_t sizes[] = {g_magicDatabaseSize};
-  return magic_load_buffers(handle, buffers, sizes, 1);
-}
-
 std::atomic<bool> started{false};
 bool lockReady[kSlotCount] = {};
 
-// Closes whatever slots exist, also those a failed init left half built.
+// Closes whatever exists, also what a failed init left half built.
 void closeSlots() {
   for (int i = 0; i < kSlotCount; ++i) {
-    if (myt[i] != nullptr) magic_close(myt[i]);
-    if (myt_mime[i] != nullptr) magic_close(myt_mime[i]);
-    myt[i] = nullptr;
-    myt_mime[i] = nullptr;
+    lastMagicPair[i].store(nullptr);
     if (lockReady[i]) pthread_mutex_destroy(&m_scanLock[i]);
     lockReady[i] = false;
   }
+  magic_pool::close();
 }
 
 }  // namespace
@@ -113,14 +55,11 @@ int initEngine() {
   // The mapping table is built first, before any libmagic handle exists.
   regexpTable.init();
 
-  if (g_magicDatabase == nullptr) mapMagicDatabase();
+  // One libmagic pair now proves the database loads; scans open more only
+  // as they run at once.
+  if (!magic_pool::open()) return 1;
   for (int i = 0; i < kSlotCount; ++i) {
-    myt[i] = magic_open(kDescriptionFlags);
-    myt_mime[i] = magic_open(kMimeFlags);
-    if (myt[i] == nullptr || myt_mime[i] == nullptr) return 1;
     if (trd[i].Init(i) < 1) return 1;
-    if (loadMagicDatabase(myt[i]) != 0) return 1;
-    if (loadMagicDatabase(myt_mime[i]) != 0) return 1;
     if (pthread_mutex_init(&m_scanLock[i], nullptr) != 0) return 1;
     lockReady[i] = true;
   }
@@ -150,9 +89,6 @@ int initEngine() {
 int deinitEngine() {
   started.store(false, std::memory_order_release);
   closeSlots();
-  if (g_magicDatabase != nullptr) ::munmap(g_magicDatabase, g_magicDatabaseSize);  // no handle points into it now
-  g_magicDatabase = nullptr;
-  g_magicDatabaseSize = 0;
   return 0;
 }
 

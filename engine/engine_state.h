@@ -1,10 +1,10 @@
 // Process-wide engine state: the 30 scan slots and the tables init builds.
 // Everything here is filled by init (or at load) and only read afterwards,
-// except each slot's libmagic handles and signature-library instance, which
-// are used only under that slot's lock.
+// except each slot's signature-library instance, which is used only under
+// that slot's lock, and the libmagic handle pairs, which a scan takes from
+// the pool (engine/magic_pool.h) while it holds its slot's lock.
 #pragma once
 
-#include <magic.h>
 #include <pthread.h>
 
 #include <atomic>
@@ -13,15 +13,17 @@
 #include <vector>
 
 #include "detect/trid_bridge.h"
+#include "engine/magic_pool.h"
 
 namespace kpl {
 
 inline constexpr int kSlotCount = 30;
 
-extern magic_t myt[kSlotCount];       // description answers
-extern magic_t myt_mime[kSlotCount];  // MIME-type answers
 extern pthread_mutex_t m_scanLock[kSlotCount];
 extern trid trd[kSlotCount];
+// The libmagic pair each slot's last scan used, for getLastError; null
+// before the slot's first scan.
+extern std::atomic<const MagicPair*> lastMagicPair[kSlotCount];
 extern std::atomic<int> CURRENT_THREAD_INDEX;
 
 // The signature library's extensions of Office Open XML packages

@@ -46,10 +46,15 @@ std::string bufferText(const char* buffer, std::size_t size) { return std::strin
 bool askLibmagicAndSignatures(int slot, const ScanInput& input, MappingInputs& answers) {
   const std::string& path = input.path();
   SlotLock lock(m_scanLock[slot]);
-  const char* description = magic_file(myt[slot], path.c_str());
+  // Taken under the slot's lock, so that no more pairs exist than slots.
+  const PooledMagicPair pooled;
+  const MagicPair* pair = pooled.get();
+  if (pair == nullptr) return false;
+  lastMagicPair[slot].store(pair);
+  const char* description = magic_file(pair->description, path.c_str());
   if (description == nullptr) return false;
   answers.magicDescription = description;
-  const char* mime = magic_file(myt_mime[slot], path.c_str());
+  const char* mime = magic_file(pair->mime, path.c_str());
   if (mime == nullptr) return false;
   answers.magicMime = mime;
 

@@ -226,10 +226,12 @@ TEST(EngineLifecycle, InitAgainGivesTheFirstStartsAnswers) {
   };
   const std::vector<std::size_t> sizes = tableSizes();
   const int descriptors = kpl::test::openDescriptors();
-  const magic_t firstHandle = kpl::myt[0];
+  const kpl::MagicPair* firstPair = kpl::magic_pool::firstPair();
+  const std::size_t pairs = kpl::magic_pool::pairCount();
 
   EXPECT_EQ(init(), 0);  // running already: nothing is opened again
-  EXPECT_EQ(kpl::myt[0], firstHandle);
+  EXPECT_EQ(kpl::magic_pool::firstPair(), firstPair);
+  EXPECT_EQ(kpl::magic_pool::pairCount(), pairs);
   for (int cycle = 0; cycle < 3; ++cycle) {
     EXPECT_EQ(deinit(), 0);
     EXPECT_EQ(kpl::test::scanJson(gif), "scan failed");  // no slots between deinit and init
