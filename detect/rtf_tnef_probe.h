@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "catalogue/chain_step.h"
 #include "common/byte_reader.h"
-#include "detect/chain_step.h"
 
 namespace kpl {
 

@@ -5,8 +5,8 @@
 #include <rapidjson/document.h>
 #include <unistd.h>
 
+#include "catalogue/file_type_groups.h"
 #include "common/common_utils.h"
-#include "detect/file_type_groups.h"
 #include "engine/result_json.h"
 #include "engine/string_store.h"
 #include "kpl_engine.h"
