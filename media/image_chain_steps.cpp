@@ -1,7 +1,7 @@
-// Scan chain steps 7, 8, 10 and 11: images, subtitles, ASF containers and
-// Photoshop documents. A non-zero kind ends the chain even when its record
-// is "data" (a PNG signature over a broken chunk structure): such a file is
-// not left to libmagic, which would call it a picture.
+// The image, subtitle, ASF and Photoshop steps of the scan chain. A non-zero
+// kind ends the chain even when its record is "data" (a PNG signature over a
+// broken chunk structure): such a file is not left to libmagic, which would
+// call it a picture.
 #include "media/asf_handler.h"
 #include "media/image_fta_utils.h"
 #include "media/image_subtitle_records.h"
