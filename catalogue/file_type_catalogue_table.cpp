@@ -73,7 +73,7 @@ const std::map<std::string, std::string> FileTypeDescription = {
   {"XLS",                  "Microsoft Excel 97-2003 Worksheet"},
   {"XLT",                  "Microsoft Excel 97-2003 Template"},
   {"PPT",                  "Microsoft PowerPoint 97-2003 Presentation"},
-  {"PPS",                  "Microsoft PowerPoint 97-2003 Slide Show"},
+  {"PPS",                  "Microsoft PowerPoint 97-2003 Show"},
   {"POT",                  "Microsoft PowerPoint 97-2003 Template"},
   {"PUB",                  "Publisher Files"},
   {"VSD",                  "Microsoft Visio 2003-2010 Drawing"},

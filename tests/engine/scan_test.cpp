@@ -209,6 +209,8 @@ TEST_F(FileTypeEntry, TheExtensionDecidesWhatTheBytesCannot) {
     EXPECT_EQ(typeIds(json), c.typeIds);
     EXPECT_EQ(test::jsonMember(json, "encrypted"), c.encrypted ? "true" : "false");
   }
+  // A presentation taken as a show reads as the host documents it.
+  EXPECT_EQ(test::jsonMember(fileType(ppt, "pps"), "description"), "Microsoft PowerPoint 97-2003 Show");
 }
 
 TEST_F(FileTypeEntry, SplitVolumesByTheirVolumeExtensionOnly) {
