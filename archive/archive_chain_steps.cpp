@@ -1,5 +1,5 @@
-// The archive steps of the scan chain: the ignore marker (step 1) and the
-// archive probe (step 5).
+// The archive steps of the scan chain: the ignore marker and the archive
+// probe.
 #include "archive/archive_chain_steps.h"
 #include "archive/archive_fta_utils.h"
 

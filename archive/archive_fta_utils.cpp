@@ -12,10 +12,10 @@
 #include "archive/sap_archive.h"
 #include "archive/tar_archive.h"
 #include "archive/zip_archive.h"
+#include "catalogue/file_type_catalogue.h"
 #include "common/byte_reader.h"
 #include "common/byte_utils.h"
 #include "common/limits.h"
-#include "detect/file_type_catalogue.h"
 
 namespace kpl {
 

@@ -67,7 +67,7 @@ double microsPerCall(int rounds, Work work) {
   return best;
 }
 
-// What the package steps (chain steps 3 and 4) compute for one file.
+// What the package steps (OpenDocument, Office Open XML) compute for one file.
 int packageSteps(const std::string& path) {
   const kpl::ScanInput input(path);
   kpl::ZipMemberReader package(input);

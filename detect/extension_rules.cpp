@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
+#include "catalogue/file_type_catalogue.h"
 #include "common/common_utils.h"
-#include "detect/file_type_catalogue.h"
 
 namespace kpl {
 namespace {

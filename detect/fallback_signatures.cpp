@@ -4,9 +4,9 @@
 #include <cstring>
 #include <sstream>
 
+#include "catalogue/file_type_catalogue.h"
 #include "common/byte_utils.h"
 #include "common/json_text.h"
-#include "detect/file_type_catalogue.h"
 
 namespace kpl {
 

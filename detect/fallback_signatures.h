@@ -1,6 +1,6 @@
 // Fixed bytes at fixed offsets: the fallback that names compound documents
 // whose first sector libmagic could not place, the ISO 9660 volume
-// signature, and the small byte probes other analyzers share.
+// signature, and the small byte probes the other detection probes share.
 #pragma once
 
 #include <cstdint>

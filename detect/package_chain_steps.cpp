@@ -1,5 +1,5 @@
-// Chain steps 3 and 4: OpenDocument, then Office Open XML and XPS packages.
-// Both come before the archive step, which would call them ZIP.
+// The package steps of the scan chain: OpenDocument, and Office Open XML and
+// XPS packages. Both come before the archive step, which would call them ZIP.
 #include "archive/zip_member_reader.h"
 #include "detect/package_chain_steps.h"
 #include "detect/package_probes.h"

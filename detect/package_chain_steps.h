@@ -2,7 +2,7 @@
 // and XPS packages.
 #pragma once
 
-#include "detect/chain_step.h"
+#include "catalogue/chain_step.h"
 
 namespace kpl {
 

@@ -3,10 +3,10 @@
 #include <cstring>
 
 #include "archive/zip_member_reader.h"
+#include "catalogue/file_type_catalogue.h"
 #include "common/common_utils.h"
 #include "common/scan_input.h"
 #include "common/zip_index.h"
-#include "detect/file_type_catalogue.h"
 #include "detect/package_probes_table.h"
 
 namespace kpl {

@@ -1,7 +1,7 @@
-// The package probes of the scan chain: OpenDocument packages (step 3) and
-// Office Open XML and XPS packages (step 4), password-protected ones
-// included. Member names are looked up in the ZIP directory; member bytes
-// come from a ZipMemberReader (in-process, 7za as fallback).
+// The package probes of the scan chain: OpenDocument packages, and Office
+// Open XML and XPS packages, password-protected ones included. Member names
+// are looked up in the ZIP directory; member bytes come from a
+// ZipMemberReader (in-process, 7za as fallback).
 #pragma once
 
 #include <cstdint>

@@ -39,10 +39,10 @@
 #include <stdexcept>
 #include <vector>
 
+#include "catalogue/file_type_catalogue.h"
 #include "common/byte_utils.h"
 #include "common/common_utils.h"
 #include "common/limits.h"
-#include "detect/file_type_catalogue.h"
 #include "media/image_fta_utils.h"
 
 namespace kpl {

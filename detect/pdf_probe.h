@@ -1,12 +1,12 @@
-// PDF and Illustrator files (chain step 6): the header probe, the
-// Illustrator marker search and the password test through libqpdf.
+// PDF and Illustrator files: the header probe, the Illustrator marker search
+// and the password test through libqpdf.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
+#include "catalogue/chain_step.h"
 #include "common/byte_reader.h"
-#include "detect/chain_step.h"
 
 namespace kpl {
 
@@ -28,7 +28,7 @@ unsigned char classifyPDFType(const InputFile& file, uint64_t fileSize);
 bool isPDFPasswordProtection(const std::string& path);
 bool isPDFPasswordProtection(const InputFile& file);
 
-// Step 6: "PDF", "AI" or "PDF-ENCRYPTED" (Illustrator files too).
+// The chain step: "PDF", "AI" or "PDF-ENCRYPTED" (Illustrator files too).
 bool chainStepPdf(const ScanInput& input, DetectionRecord& record);
 
 }  // namespace kpl

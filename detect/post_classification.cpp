@@ -8,9 +8,9 @@
 
 #include <cstring>
 
+#include "catalogue/file_type_catalogue.h"
 #include "common/common_utils.h"
 #include "detect/fallback_signatures.h"
-#include "detect/file_type_catalogue.h"
 #include "detect/rtf_tnef_probe.h"
 
 namespace kpl {

@@ -3,8 +3,8 @@
 #include <cctype>
 #include <cstdio>
 
+#include "catalogue/file_type_catalogue.h"
 #include "common/limits.h"
-#include "detect/file_type_catalogue.h"
 
 namespace kpl {
 

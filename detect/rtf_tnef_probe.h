@@ -1,12 +1,11 @@
-// RTF documents and TNEF attachments (chain steps 9 and 16): fixed bytes at
-// fixed offsets.
+// RTF documents and TNEF attachments: fixed bytes at fixed offsets.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
+#include "catalogue/chain_step.h"
 #include "common/byte_reader.h"
-#include "detect/chain_step.h"
 
 namespace kpl {
 
@@ -19,7 +18,7 @@ bool isRTF(const InputFile& file, uint64_t fileSize);
 bool isTNEF(const std::string& path, unsigned long fileSize);
 bool isTNEF(const InputFile& file, uint64_t fileSize);
 
-// Steps 9 ("RTF") and 16 ("TNEF").
+// The chain steps: "RTF" and "TNEF".
 bool chainStepRtf(const ScanInput& input, DetectionRecord& record);
 bool chainStepTnef(const ScanInput& input, DetectionRecord& record);
 

@@ -14,11 +14,11 @@
 #include <optional>
 #include <string>
 
+#include "catalogue/file_type_groups.h"
 #include "config/engine_properties.h"
 #include "config/json_util.h"
 #include "config/settings_file.h"
 #include "config/string_util.h"
-#include "detect/file_type_groups.h"
 #include "engine/engine_state.h"
 #include "engine/file_type_entry.h"
 #include "engine/scan.h"

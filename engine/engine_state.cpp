@@ -3,10 +3,10 @@
 #include <sys/stat.h>
 
 #include "archive/archive_fta_utils.h"
+#include "catalogue/file_type_groups.h"
 #include "common/common_utils.h"
 #include "detect/extension_rules.h"
 #include "detect/fallback_signatures.h"
-#include "detect/file_type_groups.h"
 #include "detect/regexp_table.h"
 #include "media/autocad_util.h"
 

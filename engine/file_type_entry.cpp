@@ -5,10 +5,10 @@
 #include <vector>
 
 #include "archive/archive_fta_utils.h"
+#include "catalogue/file_type_catalogue.h"
 #include "common/byte_reader.h"
 #include "common/common_utils.h"
 #include "detect/extension_rules.h"
-#include "detect/file_type_catalogue.h"
 #include "engine/result_json.h"
 #include "engine/scan.h"
 #include "engine/string_store.h"

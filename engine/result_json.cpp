@@ -1,7 +1,7 @@
 #include "engine/result_json.h"
 
+#include "catalogue/file_type_groups.h"
 #include "common/json_text.h"
-#include "detect/file_type_groups.h"
 
 namespace kpl {
 

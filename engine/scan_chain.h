@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "detect/chain_step.h"
+#include "catalogue/chain_step.h"
 
 namespace kpl {
 

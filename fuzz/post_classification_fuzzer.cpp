@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/file_type_catalogue.h"
 #include "detect/fallback_signatures.h"
-#include "detect/file_type_catalogue.h"
 #include "detect/post_classification.h"
 
 namespace {

@@ -8,8 +8,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "catalogue/file_type_catalogue.h"
 #include "common/limits.h"
-#include "detect/file_type_catalogue.h"
 
 namespace kpl {
 

@@ -1,5 +1,5 @@
-// Chain steps 12 (AMR), 13 (Atari), 14 (PST), 17 (AutoCAD), 18 (WAV) and
-// 19 (MP3): each binds its probe to the record its recognition writes.
+// The AMR, Atari, PST, AutoCAD, WAV and MP3 steps of the scan chain: each
+// binds its probe to the record its recognition writes.
 #include "media/amr_fta_utils.h"
 #include "media/atari_fta_utils.h"
 #include "media/audio_fta_utils.h"

@@ -1,4 +1,5 @@
-// The AutoCAD rows: DWG version strings and what each kind of file reports.
+// The AutoCAD rows: DWG version strings, the DXF and DWF version tables, the
+// description of each version, and what each kind of file reports.
 #pragma once
 
 #include <cstddef>
@@ -17,6 +18,15 @@ struct DwgVersionRow {
   AutoCADTypes type;
 };
 const std::vector<DwgVersionRow>& dwgVersionTable();
+
+// Version text -> version (a value of AutoCADTypes).
+extern const std::map<std::string, uint8_t> DXFVersion;
+extern const std::map<std::string, uint8_t> DWFVersion;
+// Version -> description; the key of a file whose version is not known
+// (AUTOCAD_NONE for DWG, DXF_UNKNOWN, DWF_UNKNOWN) is among them.
+extern const std::map<uint8_t, std::string> DWGVersionDescription;
+extern const std::map<uint8_t, std::string> DXFVersionDescription;
+extern const std::map<uint8_t, std::string> DWFVersionDescription;
 
 // What a file of one kind reports; the version picks its description from
 // versions (none for FAS), else fallback.

@@ -9,7 +9,6 @@
 #include "common/byte_reader.h"
 #include "common/common_utils.h"
 #include "common/limits.h"
-#include "detect/file_type_catalogue.h"
 #include "media/autocad_table.h"
 
 namespace kpl {

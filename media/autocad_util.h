@@ -26,7 +26,7 @@ enum AutoCADExts : uint8_t {
   AUTOCAD_EXT_FAS = 4,
 };
 
-// The version found; the values key the catalogue's description maps.
+// The version found; the values key the description maps of autocad_table.h.
 enum AutoCADTypes : uint8_t {
   AUTOCAD_NONE = 0,
   // DWG, by the opening version string.
@@ -49,10 +49,10 @@ enum AutoCADTypes : uint8_t {
   DWG_2013,      // AC1027
   DWG_2018 = 18,  // AC1032
   DXF_UNKNOWN = 19,
-  DXF_R2_5 = 24,  // 24..36 follow the catalogue's DXFVersion map
+  DXF_R2_5 = 24,  // 24..36 follow the DXFVersion map
   DXF_2018 = 36,
   DWF_UNKNOWN = 37,
-  DWF_V00_17 = 38,  // 38..59 follow the catalogue's DWFVersion map
+  DWF_V00_17 = 38,  // 38..59 follow the DWFVersion map
   DWF_V06_20 = 59,
   FAS_FILE = 60,
 };

@@ -3,7 +3,7 @@
 // WAV and MP3.
 #pragma once
 
-#include "detect/chain_step.h"
+#include "catalogue/chain_step.h"
 
 namespace kpl {
 

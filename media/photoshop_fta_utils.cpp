@@ -6,9 +6,9 @@
 
 #include <cstring>
 
+#include "catalogue/file_type_catalogue.h"
 #include "common/byte_reader.h"
 #include "common/byte_utils.h"
-#include "detect/file_type_catalogue.h"
 
 namespace kpl {
 

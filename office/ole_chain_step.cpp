@@ -1,4 +1,4 @@
-// Chain step 2: compound documents.
+// The compound-document step of the scan chain.
 #include "office/ole_chain_step.h"
 #include "office/ole_classifier.h"
 

@@ -1,7 +1,7 @@
 // The compound-document step of the scan chain.
 #pragma once
 
-#include "detect/chain_step.h"
+#include "catalogue/chain_step.h"
 
 namespace kpl {
 

@@ -10,7 +10,7 @@
 #include <cstring>
 
 #include "archive/archive_fta_utils.h"
-#include "detect/file_type_catalogue.h"
+#include "catalogue/file_type_catalogue.h"
 #include "office/legacy_encryption.h"
 
 namespace kpl {

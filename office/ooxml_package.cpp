@@ -5,9 +5,9 @@
 
 #include "archive/zip_archive.h"
 #include "archive/zip_member_reader.h"
+#include "catalogue/file_type_catalogue.h"
 #include "common/common_utils.h"
 #include "common/scan_input.h"
-#include "detect/file_type_catalogue.h"
 #include "text/html_tag_reader.h"
 
 namespace kpl {

@@ -4,8 +4,8 @@
 #include <memory>
 #include <unordered_set>
 
+#include "catalogue/file_type_catalogue.h"
 #include "common/common_utils.h"
-#include "detect/file_type_catalogue.h"
 #include "text/calendar_reader.h"
 #include "text/html_tag_scan.h"
 #include "text/mime_message.h"

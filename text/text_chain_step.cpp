@@ -1,4 +1,4 @@
-// Chain step 15: text formats.
+// The text step of the scan chain: text formats.
 #include "text/text_chain_steps.h"
 
 #include "text/text_based_fta_utils.h"

@@ -2,7 +2,7 @@
 // e-mail messages and MHTML archives.
 #pragma once
 
-#include "detect/chain_step.h"
+#include "catalogue/chain_step.h"
 
 namespace kpl {
 

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <iterator>
 #include <string_view>
 
 namespace tridlib {
@@ -231,168 +232,206 @@ int firstByte(const Definition& def) {
   return -1;
 }
 
-// Parses the clause `keyword` with its arguments into def. False with a
-// description of the fault in error.
-bool parseClause(std::string_view keyword, std::string_view rest, Definition& def, std::string& error) {
-  Arguments args(rest);
-  Clause clause;
-  auto noMore = [&]() {
+// One clause line as its reader sees it: the keyword, the arguments after
+// it, and where a fault is described.
+struct ClauseLine {
+  ClauseLine(std::string_view word, std::string_view rest, std::string& errorText)
+      : keyword(word), args(rest), error(errorText) {}
+
+  bool fail(const char* what) {
+    error = what;
+    return false;
+  }
+  // True at the end of the arguments; otherwise the fault.
+  bool noMore() {
     if (args.atEnd()) return true;
     error = "unexpected text after the arguments of '" + std::string(keyword) + "'";
     return false;
-  };
+  }
 
-  if (keyword == "at" || keyword == "atend" || keyword == "find" || keyword == "findi" || keyword == "findend") {
-    if (!args.number(clause.position)) {
-      error = "bad number";
-      return false;
-    }
-    if (!args.bytes(clause, error)) return false;
-    const std::size_t len = clause.bytes.size();
-    const unsigned fixed = fixedBytes(clause);
-    if (keyword == "at") {
-      clause.kind = ClauseKind::At;
-      if (clause.position > kHeadWindow || len > kHeadWindow - clause.position) {
-        error = "pattern reaches past the head window";
-        return false;
-      }
-      clause.points = fixed * kPointsPerAnchoredByte;
-    } else if (keyword == "atend") {
-      clause.kind = ClauseKind::AtEnd;
-      if (clause.position > kTailWindow || len > clause.position) {
-        error = "atend distance must cover the pattern and lie within the tail window";
-        return false;
-      }
-      clause.points = fixed * kPointsPerAnchoredByte;
-    } else {
-      clause.kind = keyword == "find"    ? ClauseKind::Find
-                    : keyword == "findi" ? ClauseKind::FindNoCase
-                                         : ClauseKind::FindEnd;
-      const std::size_t limit = clause.kind == ClauseKind::FindEnd ? kTailWindow : kHeadWindow;
-      if (clause.position > limit || len > clause.position) {
-        error = "find window must hold the pattern and lie within the head (tail) window";
-        return false;
-      }
-      if (fixed != len) {
-        error = "find patterns take no wildcards";
-        return false;
-      }
-      if (clause.kind == ClauseKind::FindNoCase)
-        for (auto& b : clause.bytes) b = static_cast<uint8_t>(lowerAscii(static_cast<char>(b)));
-      clause.points = static_cast<unsigned>(len) * kPointsPerFoundByte;
-    }
-  } else if (keyword == "bonus") {
+  std::string_view keyword;
+  Arguments args;
+  std::string& error;
+};
+
+// A clause reader reads the arguments of its keyword into a clause whose
+// kind and points the keyword table has set, and checks them. False with
+// the fault described in the line's error.
+using ClauseReader = bool (*)(ClauseLine& line, Clause& clause);
+
+// <offset|distance|window> <bytes>
+bool readPositionedBytes(ClauseLine& line, Clause& clause) {
+  if (!line.args.number(clause.position)) return line.fail("bad number");
+  return line.args.bytes(clause, line.error);
+}
+
+// One quoted string and nothing after it.
+bool readOneText(ClauseLine& line, Clause& clause) {
+  clause.texts.emplace_back();
+  return line.args.quoted(clause.texts[0], line.error) && line.noMore();
+}
+
+bool readAt(ClauseLine& line, Clause& clause) {
+  if (!readPositionedBytes(line, clause)) return false;
+  if (clause.position > kHeadWindow || clause.bytes.size() > kHeadWindow - clause.position)
+    return line.fail("pattern reaches past the head window");
+  clause.points *= fixedBytes(clause);
+  return true;
+}
+
+bool readAtEnd(ClauseLine& line, Clause& clause) {
+  if (!readPositionedBytes(line, clause)) return false;
+  if (clause.position > kTailWindow || clause.bytes.size() > clause.position)
+    return line.fail("atend distance must cover the pattern and lie within the tail window");
+  clause.points *= fixedBytes(clause);
+  return true;
+}
+
+// find, findi and findend.
+bool readFind(ClauseLine& line, Clause& clause) {
+  if (!readPositionedBytes(line, clause)) return false;
+  const std::size_t len = clause.bytes.size();
+  const std::size_t limit = clause.kind == ClauseKind::FindEnd ? kTailWindow : kHeadWindow;
+  if (clause.position > limit || len > clause.position)
+    return line.fail("find window must hold the pattern and lie within the head (tail) window");
+  if (fixedBytes(clause) != len) return line.fail("find patterns take no wildcards");
+  if (clause.kind == ClauseKind::FindNoCase)
+    for (auto& b : clause.bytes) b = static_cast<uint8_t>(lowerAscii(static_cast<char>(b)));
+  clause.points *= static_cast<unsigned>(len);
+  return true;
+}
+
+bool readRiff(ClauseLine& line, Clause& clause) {
+  if (!line.args.bytes(clause, line.error)) return false;
+  if (clause.bytes.size() != 4) return line.fail("riff takes a 4-byte form type");
+  return true;
+}
+
+// brand and compatible.
+bool readBrands(ClauseLine& line, Clause& clause) {
+  if (!line.args.quotedList(clause.texts, line.error)) return false;
+  if (!allOfLength(clause.texts, 4)) return line.fail("brands are 4 characters long");
+  return true;
+}
+
+bool readBox(ClauseLine& line, Clause& clause) {
+  if (!readOneText(line, clause)) return false;
+  if (clause.texts[0].size() != 4) return line.fail("box types are 4 characters long");
+  return true;
+}
+
+bool readPe(ClauseLine& line, Clause& clause) {
+  std::string_view kind = line.args.token();
+  if (kind == "any") clause.pe = PeKind::Any;
+  else if (kind == "exe") clause.pe = PeKind::Exe;
+  else if (kind == "dll") clause.pe = PeKind::Dll;
+  else return line.fail("pe takes any, exe or dll");
+  if (!line.noMore()) return false;
+  if (clause.pe == PeKind::Any) clause.points = kPointsPe;  // less than a named kind
+  return true;
+}
+
+bool readOle(ClauseLine& line, Clause& clause) {
+  if (!readOneText(line, clause)) return false;
+  // A directory entry holds at most 31 characters and a terminator.
+  if (clause.texts[0].empty() || clause.texts[0].size() > 31)
+    return line.fail("ole entry names have 1 to 31 characters");
+  for (char& c : clause.texts[0]) c = lowerAscii(c);
+  return true;
+}
+
+bool readOleClsid(ClauseLine& line, Clause& clause) {
+  if (!line.args.bytes(clause, line.error)) return false;
+  if (clause.bytes.size() != 16 || fixedBytes(clause) != 16) return line.fail("oleclsid takes 16 fixed bytes");
+  return true;
+}
+
+// text and xml take no arguments.
+bool readNothing(ClauseLine& line, Clause&) { return line.noMore(); }
+
+bool readWords(ClauseLine& line, Clause& clause) {
+  if (!line.args.number(clause.position) || !line.args.number(clause.minimum))
+    return line.fail("words takes a window, a minimum and words");
+  if (!line.args.quotedList(clause.texts, line.error)) return false;
+  if (clause.position == 0 || clause.position > kTextWindow)
+    return line.fail("words window must lie within the text window");
+  if (clause.minimum == 0 || clause.minimum > clause.texts.size())
+    return line.fail("words minimum must lie between 1 and the number of words");
+  for (std::string& w : clause.texts) {
+    if (w.empty() || w.size() > clause.position) return line.fail("a word must be shorter than the window");
+    for (char& c : w) c = lowerAscii(c);
+  }
+  return true;
+}
+
+// xmlroot and xmlns.
+bool readXmlName(ClauseLine& line, Clause& clause) {
+  if (!readOneText(line, clause)) return false;
+  if (clause.texts[0].empty()) return line.fail("empty name");
+  return true;
+}
+
+bool readXmlPi(ClauseLine& line, Clause& clause) {
+  if (!line.args.quotedList(clause.texts, line.error)) return false;
+  if (clause.texts.size() > 2 || clause.texts[0].empty())
+    return line.fail("xmlpi takes a target and an optional text");
+  return true;
+}
+
+struct KeywordReader {
+  std::string_view keyword;
+  ClauseKind kind;
+  // What the clause earns; per fixed byte for at and atend, per byte for the
+  // finds, per character found for words, for a named kind for pe.
+  unsigned points;
+  ClauseReader read;
+};
+
+// clang-format off
+constexpr KeywordReader kKeywordReaders[] = {
+  // keyword      kind                      points                  reader
+  { "at",         ClauseKind::At,           kPointsPerAnchoredByte, readAt       },
+  { "atend",      ClauseKind::AtEnd,        kPointsPerAnchoredByte, readAtEnd    },
+  { "find",       ClauseKind::Find,         kPointsPerFoundByte,    readFind     },
+  { "findi",      ClauseKind::FindNoCase,   kPointsPerFoundByte,    readFind     },
+  { "findend",    ClauseKind::FindEnd,      kPointsPerFoundByte,    readFind     },
+  { "riff",       ClauseKind::Riff,         kPointsRiff,            readRiff     },
+  { "brand",      ClauseKind::Brand,        kPointsBrand,           readBrands   },
+  { "compatible", ClauseKind::Compatible,   kPointsCompatible,      readBrands   },
+  { "box",        ClauseKind::Box,          kPointsBox,             readBox      },
+  { "pe",         ClauseKind::Pe,           kPointsPeKind,          readPe       },
+  { "ole",        ClauseKind::Ole,          kPointsOle,             readOle      },
+  { "oleclsid",   ClauseKind::OleClsid,     kPointsOle,             readOleClsid },
+  { "text",       ClauseKind::Text,         kPointsText,            readNothing  },
+  { "xml",        ClauseKind::Xml,          kPointsXml,             readNothing  },
+  { "words",      ClauseKind::Words,        kPointsPerFoundByte,    readWords    },
+  { "xmlroot",    ClauseKind::XmlRoot,      kPointsXmlRoot,         readXmlName  },
+  { "xmlns",      ClauseKind::XmlNamespace, kPointsXmlNamespace,    readXmlName  },
+  { "xmlpi",      ClauseKind::XmlPi,        kPointsXmlPi,           readXmlPi    },
+};
+// clang-format on
+
+// Parses the clause `keyword` with its arguments into def. False with a
+// description of the fault in error.
+bool parseClause(std::string_view keyword, std::string_view rest, Definition& def, std::string& error) {
+  ClauseLine line(keyword, rest, error);
+  // bonus is no clause: it adds to the points of the definition as a whole.
+  if (keyword == "bonus") {
     std::size_t points = 0;
-    if (!args.number(points) || !args.atEnd()) {
-      error = "bonus takes one number";
-      return false;
-    }
+    if (!line.args.number(points) || !line.args.atEnd()) return line.fail("bonus takes one number");
     def.points += static_cast<unsigned>(std::min<std::size_t>(points, 1000000));
     return true;
-  } else if (keyword == "riff") {
-    clause.kind = ClauseKind::Riff;
-    if (!args.bytes(clause, error)) return false;
-    if (clause.bytes.size() != 4) {
-      error = "riff takes a 4-byte form type";
-      return false;
-    }
-    clause.points = kPointsRiff;
-  } else if (keyword == "brand" || keyword == "compatible") {
-    clause.kind = keyword == "brand" ? ClauseKind::Brand : ClauseKind::Compatible;
-    if (!args.quotedList(clause.texts, error)) return false;
-    if (!allOfLength(clause.texts, 4)) {
-      error = "brands are 4 characters long";
-      return false;
-    }
-    clause.points = keyword == "brand" ? kPointsBrand : kPointsCompatible;
-  } else if (keyword == "box") {
-    clause.kind = ClauseKind::Box;
-    clause.texts.emplace_back();
-    if (!args.quoted(clause.texts[0], error) || !noMore()) return false;
-    if (clause.texts[0].size() != 4) {
-      error = "box types are 4 characters long";
-      return false;
-    }
-    clause.points = kPointsBox;
-  } else if (keyword == "pe") {
-    clause.kind = ClauseKind::Pe;
-    std::string_view kind = args.token();
-    if (kind == "any") clause.pe = PeKind::Any;
-    else if (kind == "exe") clause.pe = PeKind::Exe;
-    else if (kind == "dll") clause.pe = PeKind::Dll;
-    else {
-      error = "pe takes any, exe or dll";
-      return false;
-    }
-    if (!noMore()) return false;
-    clause.points = clause.pe == PeKind::Any ? kPointsPe : kPointsPeKind;
-  } else if (keyword == "ole") {
-    clause.kind = ClauseKind::Ole;
-    clause.texts.emplace_back();
-    if (!args.quoted(clause.texts[0], error) || !noMore()) return false;
-    // A directory entry holds at most 31 characters and a terminator.
-    if (clause.texts[0].empty() || clause.texts[0].size() > 31) {
-      error = "ole entry names have 1 to 31 characters";
-      return false;
-    }
-    for (char& c : clause.texts[0]) c = lowerAscii(c);
-    clause.points = kPointsOle;
-  } else if (keyword == "oleclsid") {
-    clause.kind = ClauseKind::OleClsid;
-    if (!args.bytes(clause, error)) return false;
-    if (clause.bytes.size() != 16 || fixedBytes(clause) != 16) {
-      error = "oleclsid takes 16 fixed bytes";
-      return false;
-    }
-    clause.points = kPointsOle;
-  } else if (keyword == "text" || keyword == "xml") {
-    clause.kind = keyword == "text" ? ClauseKind::Text : ClauseKind::Xml;
-    if (!noMore()) return false;
-    clause.points = keyword == "text" ? kPointsText : kPointsXml;
-  } else if (keyword == "words") {
-    clause.kind = ClauseKind::Words;
-    if (!args.number(clause.position) || !args.number(clause.minimum)) {
-      error = "words takes a window, a minimum and words";
-      return false;
-    }
-    if (!args.quotedList(clause.texts, error)) return false;
-    if (clause.position == 0 || clause.position > kTextWindow) {
-      error = "words window must lie within the text window";
-      return false;
-    }
-    if (clause.minimum == 0 || clause.minimum > clause.texts.size()) {
-      error = "words minimum must lie between 1 and the number of words";
-      return false;
-    }
-    for (std::string& w : clause.texts) {
-      if (w.empty() || w.size() > clause.position) {
-        error = "a word must be shorter than the window";
-        return false;
-      }
-      for (char& c : w) c = lowerAscii(c);
-    }
-    clause.points = kPointsPerFoundByte;
-  } else if (keyword == "xmlroot" || keyword == "xmlns") {
-    clause.kind = keyword == "xmlroot" ? ClauseKind::XmlRoot : ClauseKind::XmlNamespace;
-    clause.texts.emplace_back();
-    if (!args.quoted(clause.texts[0], error) || !noMore()) return false;
-    if (clause.texts[0].empty()) {
-      error = "empty name";
-      return false;
-    }
-    clause.points = keyword == "xmlroot" ? kPointsXmlRoot : kPointsXmlNamespace;
-  } else if (keyword == "xmlpi") {
-    clause.kind = ClauseKind::XmlPi;
-    if (!args.quotedList(clause.texts, error)) return false;
-    if (clause.texts.size() > 2 || clause.texts[0].empty()) {
-      error = "xmlpi takes a target and an optional text";
-      return false;
-    }
-    clause.points = kPointsXmlPi;
-  } else {
+  }
+  const auto* row = std::find_if(std::begin(kKeywordReaders), std::end(kKeywordReaders),
+                                 [&](const KeywordReader& r) { return r.keyword == keyword; });
+  if (row == std::end(kKeywordReaders)) {
     error = "unknown keyword '" + std::string(keyword) + "'";
     return false;
   }
+  Clause clause;
+  clause.kind = row->kind;
+  clause.points = row->points;
+  if (!row->read(line, clause)) return false;
   if (clause.kind != ClauseKind::Words) def.points += clause.points;  // words earn what they find
   def.clauses.push_back(std::move(clause));
   return true;

@@ -5,9 +5,9 @@
 
 #include "archive/archive_fta_utils.h"
 #include "archive_builders.h"
+#include "catalogue/detection_record.h"
+#include "catalogue/file_type_catalogue.h"
 #include "common/byte_reader.h"
-#include "detect/file_type_catalogue.h"
-#include "detect/detection_record.h"
 #include "kpl_engine.h"
 #include "test_support.h"
 

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "config/engine_properties.h"
 #include "kpl_engine.h"
 #include "kpl_engine_config.h"
 #include "test_support.h"
@@ -23,6 +24,8 @@
 
 namespace {
 
+using kpl::kPropertyBadValue;
+using kpl::kPropertyUnknown;
 using kpl::test::TempDir;
 using Keys = std::vector<std::string>;
 
@@ -224,22 +227,22 @@ TEST(EngineProperties, BasicSetValuesListReadOnlyAndUnlisted) {
         "[{\"prop_name\":\"extract_archive\",\"prop_value\":\"\",\"available_value\":\"|0|1|\",\"read_only\":0},"
         "{\"prop_name\":\"heuristic_scan\",\"prop_value\":\"\",\"available_value\":\"|0|1|\",\"read_only\":0}]")));
 
-    EXPECT_EQ(e.validateAndSetPropertyToMap(&map, "extract_archive", "2", 1), 50);
-    EXPECT_EQ(e.validateAndSetPropertyToMap(&map, "extract_archive", "", 1), 50);
+    EXPECT_EQ(e.validateAndSetPropertyToMap(&map, "extract_archive", "2", 1), kPropertyBadValue);
+    EXPECT_EQ(e.validateAndSetPropertyToMap(&map, "extract_archive", "", 1), kPropertyBadValue);
     EXPECT_EQ(map["extract_archive"].value, "");
     EXPECT_EQ(e.validateAndSetPropertyToMap(&map, "extract_archive", "1", 1), 0);
     EXPECT_EQ(get("extract_archive"), std::make_pair(0, std::string("1")));
-    EXPECT_EQ(e.validateAndSetPropertyToMap(&map, "nope", "1", 1), 55);
-    EXPECT_EQ(get("nope"), std::make_pair(55, std::string("<null>")));
-    EXPECT_EQ(get(nullptr), std::make_pair(50, std::string("<null>")));
-    EXPECT_EQ(e.validateAndSetPropertyToMap(&map, "extract_archive", nullptr, 1), 50);
+    EXPECT_EQ(e.validateAndSetPropertyToMap(&map, "nope", "1", 1), kPropertyUnknown);
+    EXPECT_EQ(get("nope"), std::make_pair(kPropertyUnknown, std::string("<null>")));
+    EXPECT_EQ(get(nullptr), std::make_pair(kPropertyBadValue, std::string("<null>")));
+    EXPECT_EQ(e.validateAndSetPropertyToMap(&map, "extract_archive", nullptr, 1), kPropertyBadValue);
 
     // A host's own map: read-only and unlisted properties.
     map.clear();
     EXPECT_EQ(get(""), std::make_pair(0, std::string("[]")));
     map["version"] = {"version", "1", "", true, true};
     map["hidden"] = {"hidden", "x", "", false, false};
-    EXPECT_EQ(e.validateAndSetPropertyToMap(&map, "version", "2", 1), 50);
+    EXPECT_EQ(e.validateAndSetPropertyToMap(&map, "version", "2", 1), kPropertyBadValue);
     EXPECT_EQ(map["version"].value, "1");
     EXPECT_EQ(e.validateAndSetPropertyToMap(&map, "version", "2", 0), 0);  // no available values: anything goes
     EXPECT_EQ(map["version"].value, "2");

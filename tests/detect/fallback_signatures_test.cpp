@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "detect/file_type_catalogue.h"
+#include "catalogue/file_type_catalogue.h"
 #include "test_support.h"
 
 namespace kpl {

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <set>
 
+#include "catalogue/file_type_catalogue.h"
 #include "detect/fallback_signatures.h"
-#include "detect/file_type_catalogue.h"
 #include "detect/post_classification.h"
 #include "test_support.h"
 

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "detect/file_type_catalogue.h"
+#include "catalogue/file_type_catalogue.h"
 
 namespace kpl {
 namespace {

@@ -12,8 +12,8 @@
 #include <thread>
 #include <vector>
 
+#include "catalogue/file_type_groups.h"
 #include "detect/extension_rules.h"
-#include "detect/file_type_groups.h"
 #include "engine/engine_state.h"
 #include "kpl_engine.h"
 #include "process_stats.h"

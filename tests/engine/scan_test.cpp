@@ -5,8 +5,8 @@
 #include <rapidjson/document.h>
 #include <unistd.h>
 
+#include "catalogue/file_type_groups.h"
 #include "common/common_utils.h"
-#include "detect/file_type_groups.h"
 #include "engine/result_json.h"
 #include "engine/string_store.h"
 #include "kpl_engine.h"
@@ -209,6 +209,8 @@ TEST_F(FileTypeEntry, TheExtensionDecidesWhatTheBytesCannot) {
     EXPECT_EQ(typeIds(json), c.typeIds);
     EXPECT_EQ(test::jsonMember(json, "encrypted"), c.encrypted ? "true" : "false");
   }
+  // A presentation taken as a show reads as the host documents it.
+  EXPECT_EQ(test::jsonMember(fileType(ppt, "pps"), "description"), "Microsoft PowerPoint 97-2003 Show");
 }
 
 TEST_F(FileTypeEntry, SplitVolumesByTheirVolumeExtensionOnly) {

@@ -3,7 +3,7 @@
 
 #include <sstream>
 
-#include "detect/file_type_catalogue.h"
+#include "media/autocad_table.h"
 #include "media/autocad_util.h"
 #include "test_support.h"
 

@@ -161,6 +161,37 @@ TEST(CommandLineHost, TableSummaryExtensionModeAndUsage) {
   EXPECT_EQ(runHost({"--home", "/nonexistent", dir.path()}).status, 2);
 }
 
+// The help text lists one option per line: an option starts its line, and
+// no second one follows after a column gap, as when two lines run together.
+TEST(CommandLineHost, HelpNamesOneOptionPerLine) {
+  const HostRun help = runHost({"--help"});
+  ASSERT_EQ(help.status, 0);
+  std::istringstream lines(help.out);
+  int optionLines = 0;
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind("  -", 0) != 0) continue;
+    ++optionLines;
+    int options = 0;
+    for (std::size_t at = 2; at < line.size(); ++at)
+      if (line[at] == '-' && (at == 2 || line.compare(at - 2, 2, "  ") == 0)) ++options;
+    EXPECT_EQ(options, 1) << line;
+  }
+  EXPECT_GE(optionLines, 10) << help.out;
+}
+
+// A home that lacks the engine is named, with what it lacks.
+TEST(CommandLineHost, HomeWithoutTheEngineIsNamed) {
+  test::TempDir home, files;
+  const std::string file = files.write("a.txt", "alpha\n");
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--home", home.path(), file}, {"--home", home.path(), "--version"}}) {
+    EXPECT_EQ(runHost(args).status, 2);
+    const std::string errors = lastErrors();
+    EXPECT_NE(errors.find(home.path()), std::string::npos) << errors;
+    EXPECT_NE(errors.find("has no kpl_engine.so"), std::string::npos) << errors;
+  }
+}
+
 // The services print what the configuration exports write (their texts are
 // checked with the exports): here the options reach them, one line each.
 TEST(CommandLineHost, PropertiesAndConfigurationServices) {

@@ -1,7 +1,7 @@
 // The eleven type groups, in the order the host sees them. One member per
 // line: type identifier, extension list (null: "." and the lower-case
 // identifier), and whether the member is marked beta.
-#include "detect/file_type_groups.h"
+#include "catalogue/file_type_groups.h"
 
 namespace kpl {
 

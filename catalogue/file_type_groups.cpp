@@ -1,8 +1,8 @@
-#include "detect/file_type_groups.h"
+#include "catalogue/file_type_groups.h"
 
 #include <cctype>
 
-#include "detect/file_type_catalogue.h"
+#include "catalogue/file_type_catalogue.h"
 
 namespace kpl {
 

@@ -1,9 +1,7 @@
-// The catalogue of type identifiers: descriptions, the extensions that
-// should have been recognised, and the AutoCAD version tables. All static
-// data, complete at load.
+// The catalogue of type identifiers: descriptions and the extensions that
+// should have been recognised. All static data, complete at load.
 #pragma once
 
-#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
@@ -21,12 +19,5 @@ const std::string& describe(const std::string& typeId);
 // Upper-case extensions whose files should have been recognised; a file
 // with one of them that came out as "data" gets the extension list "-".
 extern const std::vector<std::string> MisMatchExtensions;
-
-// AutoCAD version tables (values of the AutoCADTypes enumeration).
-extern const std::map<std::string, uint8_t> DXFVersion;
-extern const std::map<std::string, uint8_t> DWFVersion;
-extern const std::map<uint8_t, std::string> DWGVersionDescription;
-extern const std::map<uint8_t, std::string> DXFVersionDescription;
-extern const std::map<uint8_t, std::string> DWFVersionDescription;
 
 }  // namespace kpl

@@ -1,6 +1,6 @@
-#include "detect/detection_record.h"
+#include "catalogue/detection_record.h"
 
-#include "detect/file_type_catalogue.h"
+#include "catalogue/file_type_catalogue.h"
 
 namespace kpl {
 

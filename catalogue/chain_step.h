@@ -4,8 +4,8 @@
 // the chain table in engine/ knows all of them and their order.
 #pragma once
 
+#include "catalogue/detection_record.h"
 #include "common/scan_input.h"
-#include "detect/detection_record.h"
 
 namespace kpl {
 
