@@ -19,6 +19,10 @@ namespace {
 
 constexpr int kMaxJobs = 30;  // the engine serves at most 30 scans at once
 constexpr std::size_t kOutputBlockBytes = 64 * 1024;
+// Answers gathered for longer than this are written even when the block is
+// not full, so that a reader of a slow run sees them soon.
+constexpr auto kOutputDelay = std::chrono::milliseconds(50);
+using Clock = std::chrono::steady_clock;
 
 // The text after the last "." of the file's name, "" when there is none.
 std::string extensionOf(const std::string& path) {
@@ -27,6 +31,68 @@ std::string extensionOf(const std::string& path) {
   const std::size_t dot = name.find_last_of('.');
   return dot == std::string::npos ? std::string() : name.substr(dot + 1);
 }
+
+Outcome scanOne(Engine& engine, bool byExtension, const std::string& path) {
+  unsigned int status = 0;
+  const char* json = nullptr;
+  Outcome outcome;
+  if (byExtension)
+    outcome.rc = engine.kplFileType(path.c_str(), extensionOf(path).c_str(), &json);
+  else
+    outcome.rc = engine.scan(path.c_str(), &status, &json);
+  if (json) outcome.json = engine.take(json);
+  outcome.done = true;
+  return outcome;
+}
+
+// Prints answers in list order. Lines are gathered and written in blocks of
+// whole lines, so a job runner that concatenates workers' outputs, or a
+// killed worker, never leaves half a line, and a fast run makes one write
+// per block instead of one per file.
+class Printer {
+ public:
+  Printer(const Options& options, std::size_t total)
+      : options_(options), total_(total), progress_(::isatty(STDERR_FILENO) && total > 50) {
+    pending_.reserve(kOutputBlockBytes + 4096);
+    if (options.table) std::fputs(tableHeader().c_str(), stdout);
+    std::fflush(stdout);
+  }
+
+  void add(std::size_t i, const std::string& path, const Outcome& outcome) {
+    formatResult(pending_, options_.table, path, outcome);
+    if (outcome.rc != 0) ++failed_;
+    ++summary_[outcome.rc == 0 ? memberValue(outcome.json, "typeID") : "(failed)"];
+    if (pending_.size() >= kOutputBlockBytes || Clock::now() - lastWrite_ >= kOutputDelay) write();
+    if (progress_ && (i % 50 == 0 || i + 1 == total_)) {
+      write();
+      std::fprintf(stderr, "\r%zu/%zu files", i + 1, total_);
+    }
+  }
+  bool hasPending() const { return !pending_.empty(); }
+  Clock::time_point writeDue() const { return lastWrite_ + kOutputDelay; }
+  void write() {
+    writeLines(pending_);
+    lastWrite_ = Clock::now();
+  }
+
+  int finish(int jobs) {
+    write();
+    const double seconds = std::chrono::duration<double>(Clock::now() - start_).count();
+    if (progress_) std::fprintf(stderr, "\r");
+    printSummary(total_, seconds, jobs, failed_, summary_);
+    return failed_ ? 1 : 0;
+  }
+
+ private:
+  const Options& options_;
+  const std::size_t total_;
+  const bool progress_;
+  const Clock::time_point start_ = Clock::now();
+  Clock::time_point lastWrite_ = start_;
+  std::string pending_;
+  std::map<std::string, int> summary_;
+  int failed_ = 0;
+};
 
 }  // namespace
 
@@ -41,69 +107,52 @@ int scanAll(Engine& engine, const Options& options, const std::vector<std::strin
     std::fprintf(stderr, "kpl-filetype: this engine has no kplFileType; use --content-only\n");
     return 2;
   }
+  Printer printer(options, files.size());
+
+  // One job scans on this thread: a worker would cost a hand-over and two
+  // thread switches per file for nothing.
+  if (jobs == 1) {
+    for (std::size_t i = 0; i < files.size(); ++i) printer.add(i, files[i], scanOne(engine, byExtension, files[i]));
+    return printer.finish(jobs);
+  }
+
   std::vector<Outcome> outcomes(files.size());
   std::mutex mutex;
   std::condition_variable ready;
+  std::size_t awaited = files.size();  // the answer this thread sleeps for, under mutex
   std::atomic<std::size_t> next{0};
   std::vector<std::thread> workers;
   for (int j = 0; j < jobs; ++j)
     workers.emplace_back([&] {
       for (std::size_t i; (i = next.fetch_add(1)) < files.size();) {
-        unsigned int status = 0;
-        const char* json = nullptr;
-        Outcome outcome;
-        if (byExtension)
-          outcome.rc = engine.kplFileType(files[i].c_str(), extensionOf(files[i]).c_str(), &json);
-        else
-          outcome.rc = engine.scan(files[i].c_str(), &status, &json);
-        if (json) outcome.json = engine.take(json);
-        outcome.done = true;
+        Outcome outcome = scanOne(engine, byExtension, files[i]);
         std::lock_guard<std::mutex> lock(mutex);
         outcomes[i] = std::move(outcome);
-        ready.notify_one();
+        // Only the awaited answer wakes the printer; the others wait for it.
+        if (i == awaited) ready.notify_one();
       }
     });
 
-  if (options.table) std::fputs(tableHeader().c_str(), stdout);
-  std::fflush(stdout);
-  const bool progress = ::isatty(STDERR_FILENO) && files.size() > 50;
-  const auto start = std::chrono::steady_clock::now();
-  std::map<std::string, int> summary;
-  int failed = 0;
-  // Results are printed in the order of the file list. Lines are gathered
-  // and written in blocks of whole lines, so a job runner that concatenates
-  // workers' outputs, or a killed worker, never leaves half a line; whatever
-  // is gathered is written before waiting for a result that is not ready,
-  // so a reader of a slow scan sees each answer as soon as it is known.
-  std::string pending;
-  pending.reserve(kOutputBlockBytes + 4096);
   for (std::size_t i = 0; i < files.size(); ++i) {
     Outcome outcome;
     {
       std::unique_lock<std::mutex> lock(mutex);
-      if (!outcomes[i].done && !pending.empty()) {
+      awaited = i;
+      // Answers already gathered go out when they are due, also while the
+      // next one takes long.
+      while (!outcomes[i].done && printer.hasPending()) {
+        if (ready.wait_until(lock, printer.writeDue()) != std::cv_status::timeout) continue;
         lock.unlock();
-        writeLines(pending);
+        printer.write();
         lock.lock();
       }
       ready.wait(lock, [&] { return outcomes[i].done; });
       outcome = std::move(outcomes[i]);
     }
-    formatResult(pending, options.table, files[i], outcome);
-    if (pending.size() >= kOutputBlockBytes) writeLines(pending);
-    if (outcome.rc != 0) ++failed;
-    ++summary[outcome.rc == 0 ? memberValue(outcome.json, "typeID") : "(failed)"];
-    if (progress && (i % 50 == 0 || i + 1 == files.size())) {
-      writeLines(pending);
-      std::fprintf(stderr, "\r%zu/%zu files", i + 1, files.size());
-    }
+    printer.add(i, files[i], outcome);
   }
-  writeLines(pending);
   for (auto& w : workers) w.join();
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  if (progress) std::fprintf(stderr, "\r");
-  printSummary(files.size(), seconds, jobs, failed, summary);
-  return failed ? 1 : 0;
+  return printer.finish(jobs);
 }
 
 }  // namespace kpl::host
