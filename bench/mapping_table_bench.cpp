@@ -52,16 +52,21 @@ void perFile(benchmark::State& state) {
       static_cast<double>(answers.size()), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
-void BM_Check(benchmark::State& state) {
+void check(benchmark::State& state, kpl::RegexpTable::Walk walk) {
   std::string typeId, mime, description, extensions;
   for (auto _ : state)
     for (const kpl::MappingInputs& in : answers)
       benchmark::DoNotOptimize(kpl::regexpTable.check(in.signatureExtension.c_str(), in.signatureDescription.c_str(),
                                                       in.magicMime.c_str(), in.magicDescription.c_str(), typeId,
-                                                      mime, description, extensions));
+                                                      mime, description, extensions, walk));
   perFile(state);
 }
-BENCHMARK(BM_Check)->Unit(benchmark::kMillisecond);
+
+// The plain walk runs every row's regular expressions until one matches.
+void BM_CheckPlain(benchmark::State& state) { check(state, kpl::RegexpTable::Walk::plain); }
+void BM_CheckIndexed(benchmark::State& state) { check(state, kpl::RegexpTable::Walk::indexed); }
+BENCHMARK(BM_CheckPlain)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CheckIndexed)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
