@@ -112,26 +112,47 @@ void RegexpTable::initWith(const std::vector<TypeMatch>& rows) {
   rows_ = rows;
   compiled_.clear();
   compiled_.resize(rows_.size());
+  // Every pattern and the conditions read from it fold case alike.
+  const std::locale locale;
+  fold_ = CaseFold(locale);
   for (std::size_t i = 0; i < rows_.size(); ++i) {
     const TypeMatch& row = rows_[i];
     const std::string* patterns[4] = {&row.extensionPattern, &row.signatureDescriptionPattern, &row.mimePattern,
                                       &row.magicPattern};
+    Compiled& compiled = compiled_[i];
+    compiled.screened = true;
     for (int p = 0; p < 4; ++p) {
       try {
-        compiled_[i].patterns[p] = std::regex(*patterns[p], kSyntax);
+        compiled.patterns[p].imbue(locale);
+        compiled.patterns[p].assign(*patterns[p], kSyntax);
       } catch (const std::regex_error& e) {
-        compiled_[i].errors[p] = PatternError{e.code(), e.what()};
+        compiled.errors[p] = PatternError{e.code(), e.what()};
+        compiled.screened = false;
       }
     }
-    compiled_[i].templates[0] = parseTemplate(row.typeTemplate);
-    compiled_[i].templates[1] = parseTemplate(row.mimeTemplate);
-    compiled_[i].templates[2] = parseTemplate(row.descriptionTemplate);
+    if (compiled.screened)
+      for (int p = 0; p < 4; ++p) compiled.conditions[p] = deriveCondition(*patterns[p], fold_);
+    compiled.templates[0] = parseTemplate(row.typeTemplate);
+    compiled.templates[1] = parseTemplate(row.mimeTemplate);
+    compiled.templates[2] = parseTemplate(row.descriptionTemplate);
   }
 }
 
-std::size_t RegexpTable::firstMatch(const std::string (&subjects)[4], std::smatch (&matches)[4]) const {
+std::size_t RegexpTable::firstMatch(const std::string (&subjects)[4], std::smatch (&matches)[4], Walk walk) const {
+  const bool indexed = walk == Walk::indexed;
+  std::string folded[4];
+  if (indexed)
+    for (int p = 0; p < 4; ++p) folded[p] = fold_.apply(subjects[p]);
   for (std::size_t i = 0; i < compiled_.size(); ++i) {
     const Compiled& row = compiled_[i];
+    // A condition fails only where its pattern cannot match, so the plain
+    // walk would pass over this row as well (matching throws nothing: a
+    // pattern the executor cannot run fails to compile, and such a row is
+    // never screened).
+    if (indexed && row.screened &&
+        !(row.conditions[0].holds(folded[0]) && row.conditions[1].holds(folded[1]) &&
+          row.conditions[2].holds(folded[2]) && row.conditions[3].holds(folded[3])))
+      continue;
     bool matched = true;
     for (int p = 0; p < 4 && matched; ++p) {
       if (row.errors[p]) {
@@ -146,13 +167,14 @@ std::size_t RegexpTable::firstMatch(const std::string (&subjects)[4], std::smatc
 }
 
 int RegexpTable::matchingRow(const std::string& signatureExtension, const std::string& signatureDescription,
-                             const std::string& magicMime, const std::string& magicDescription) const {
+                             const std::string& magicMime, const std::string& magicDescription,
+                             Walk walk) const {
   const std::string subjects[4] = {boundedSubject(signatureExtension.c_str()),
                                    boundedSubject(signatureDescription.c_str()), boundedSubject(magicMime.c_str()),
                                    boundedSubject(magicDescription.c_str())};
   std::smatch matches[4];
   try {
-    const std::size_t i = firstMatch(subjects, matches);
+    const std::size_t i = firstMatch(subjects, matches, walk);
     return i < compiled_.size() ? static_cast<int>(i + 1) : 0;
   } catch (const std::regex_error&) {
     return 0;
@@ -161,12 +183,12 @@ int RegexpTable::matchingRow(const std::string& signatureExtension, const std::s
 
 int RegexpTable::check(const char* signatureExtension, const char* signatureDescription, const char* magicMime,
                        const char* magicDescription, std::string& typeId, std::string& mime,
-                       std::string& description, std::string& extensions) const {
+                       std::string& description, std::string& extensions, Walk walk) const {
   const std::string subjects[4] = {boundedSubject(signatureExtension), boundedSubject(signatureDescription),
                                    boundedSubject(magicMime), boundedSubject(magicDescription)};
   try {
     std::smatch matches[4];
-    const std::size_t i = firstMatch(subjects, matches);
+    const std::size_t i = firstMatch(subjects, matches, walk);
     if (i < compiled_.size()) {
       const Compiled& row = compiled_[i];
       // The winning row: fill all three templates before writing any.

@@ -2,7 +2,10 @@
 // signature library's extension and file-type texts, libmagic's MIME type
 // and description) to a detection record, through an ordered table of
 // regular expressions: the first row whose four patterns all match the
-// whole of their subjects wins.
+// whole of their subjects wins. Literals that each pattern's subject must
+// hold are read from the pattern text when the table is built
+// (regexp_prefilter.h), so a row whose subjects lack them is passed over
+// without running its regular expressions.
 #pragma once
 
 #include <array>
@@ -10,6 +13,8 @@
 #include <regex>
 #include <string>
 #include <vector>
+
+#include "detect/regexp_prefilter.h"
 
 namespace kpl {
 
@@ -52,6 +57,11 @@ const std::vector<RegexpRowSource>& regexpTableRows();
 
 class RegexpTable {
  public:
+  // How rows are tried: passing over the rows whose subjects lack what
+  // their patterns need, or (for tests and the benchmark, which compare
+  // the two) running every row's regular expressions.
+  enum class Walk { indexed, plain };
+
   RegexpTable() = default;
 
   // Builds the 79 rows (needs the catalogue, which is static data) and
@@ -65,12 +75,13 @@ class RegexpTable {
   // regular-expression error reported after some were written leaves them).
   int check(const char* signatureExtension, const char* signatureDescription, const char* magicMime,
             const char* magicDescription, std::string& typeId, std::string& mime, std::string& description,
-            std::string& extensions) const;
+            std::string& extensions, Walk walk = Walk::indexed) const;
 
   // The number (from 1) of the row that wins for these four answers, 0 when
   // none matches or a pattern could not be compiled.
   int matchingRow(const std::string& signatureExtension, const std::string& signatureDescription,
-                  const std::string& magicMime, const std::string& magicDescription) const;
+                  const std::string& magicMime, const std::string& magicDescription,
+                  Walk walk = Walk::indexed) const;
   const std::vector<TypeMatch>& rows() const { return rows_; }
 
  private:
@@ -89,6 +100,11 @@ class RegexpTable {
   struct Compiled {
     std::array<std::regex, 4> patterns;
     std::optional<PatternError> errors[4];  // a pattern that did not compile fails when tried
+    // What each subject must hold for its pattern to match; a row with a
+    // pattern that did not compile is never passed over, so that its error
+    // is reported whenever the walk reaches it.
+    SubjectCondition conditions[4];
+    bool screened = false;
     Template templates[3];
   };
 
@@ -96,9 +112,10 @@ class RegexpTable {
   // The index of the first row whose four patterns match their subjects
   // (with its matches), or the row count; throws std::regex_error, and
   // reports and returns the row count for a pattern that did not compile.
-  std::size_t firstMatch(const std::string (&subjects)[4], std::smatch (&matches)[4]) const;
+  std::size_t firstMatch(const std::string (&subjects)[4], std::smatch (&matches)[4], Walk walk) const;
 
   std::vector<TypeMatch> rows_;
+  CaseFold fold_;  // the patterns' own case folding
   std::vector<Compiled> compiled_;
 };
 
