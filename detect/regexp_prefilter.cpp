@@ -195,8 +195,38 @@ class PatternReader {
 
   Info alternative(int depth) {
     Info info = emptyString();
-    while (ok_ && !atEnd() && peek() != '|' && peek() != ')') info = concatenate(info, term(depth));
+    while (ok_ && !atEnd() && peek() != '|' && peek() != ')') {
+      // A run of plain characters is one literal: reading it in one step
+      // instead of a concatenation per character keeps building the table
+      // cheap (init builds it).
+      std::string run = literalRun();
+      info = concatenate(info, run.empty() ? term(depth) : fromExact({run}, run.size()));
+    }
     return info;
+  }
+
+  // The plain characters at the cursor that no quantifier follows, folded.
+  std::string literalRun() {
+    std::string run;
+    for (;;) {
+      std::size_t width = 0;
+      char c = 0;
+      if (i_ < p_.size() && !isOneOf(p_[i_], "\\^$[]{}*+?()|.") && p_[i_] >= ' ' && p_[i_] < 0x7f) {
+        width = 1;
+        c = p_[i_];
+      } else if (i_ + 1 < p_.size() && p_[i_] == '\\' && isPunctuation(p_[i_ + 1])) {
+        width = 2;
+        c = p_[i_ + 1];
+      }
+      if (width == 0 || (i_ + width < p_.size() && isOneOf(p_[i_ + width], "*+?{"))) return run;
+      run.push_back(fold_(c));
+      i_ += width;
+    }
+  }
+
+  static bool isPunctuation(char e) {
+    const bool alphanumeric = (e >= '0' && e <= '9') || (e >= 'a' && e <= 'z') || (e >= 'A' && e <= 'Z');
+    return e > ' ' && e < 0x7f && !alphanumeric;
   }
 
   Info term(int depth) {
@@ -257,9 +287,7 @@ class PatternReader {
       if (isOneOf(e, "dDsSwW")) return anyCharacter();
       // Escaped punctuation is the character itself; escaped letters and
       // digits are classes, controls, code points or back-references.
-      const bool alphanumeric = (e >= '0' && e <= '9') || (e >= 'a' && e <= 'z') || (e >= 'A' && e <= 'Z');
-      const bool punctuation = e > ' ' && e < 0x7f && !alphanumeric;
-      return punctuation ? literal(fold_(e)) : fail();
+      return isPunctuation(e) ? literal(fold_(e)) : fail();
     }
     if (c < ' ' || c >= 0x7f || isOneOf(c, "^$[]{}*+?)|")) return fail();
     return literal(fold_(c));
