@@ -41,8 +41,8 @@ bool isOfficeOpenXmlExtension(const std::string& ext) {
 // Reads a text the signature library wrote, never past the buffer.
 std::string bufferText(const char* buffer, std::size_t size) { return std::string(buffer, ::strnlen(buffer, size)); }
 
-// Asks the slot's libmagic handles and signature library. False when an
-// answer is missing or the library refuses the file.
+// Asks libmagic (through a pooled pair) and the slot's signature library.
+// False when an answer is missing or the library refuses the file.
 bool askLibmagicAndSignatures(int slot, const ScanInput& input, MappingInputs& answers) {
   const std::string& path = input.path();
   SlotLock lock(m_scanLock[slot]);
