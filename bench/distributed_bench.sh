@@ -2,9 +2,10 @@
 # The scan spread over a Dask cluster (python3 -m kpl_engine scan) on one
 # machine, on the real mix of bench/real_mix.sh: throughput with 2 worker
 # processes against 1, and the cost per file of the distributed path
-# against kpl-filetype --jobs 1 on the same list. Each round runs the three
-# one after the other, so their ratios share the round's load; the load
-# average is printed with each round.
+# against kpl-filetype --jobs 1 on the same list. Each round runs them one
+# after the other, so their ratios share the round's load, with
+# kpl-filetype --jobs 2 against --jobs 1 beside them: what two cores gave at
+# that moment. The load average is printed with each round.
 #
 #   bench/distributed_bench.sh [BUILD_DIR]     (from the repository root)
 #
@@ -62,9 +63,9 @@ def load():
         return f.read().split()[0]
 
 
-def host_seconds(host, home, listing):
+def host_seconds(host, home, listing, jobs):
     start = time.monotonic()
-    subprocess.run([host, "--home", home, "--jobs", "1", "--files-from", listing],
+    subprocess.run([host, "--home", home, "--jobs", str(jobs), "--files-from", listing],
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
     return time.monotonic() - start
 
@@ -85,14 +86,17 @@ def main(listing, host, home, rounds, batch):
     with open(listing, "rb") as f:
         paths = list(list_paths(f))
     n = len(paths)
-    print("round load  host 1 job  dask 1 worker  dask 2 workers  2w/1w  1w vs host  cluster start 1w/2w")
+    print("round load  host 1 job  dask 1 worker  dask 2 workers  2w/1w  1w vs host  host 2 jobs/1"
+          "  cluster start 1w/2w")
     for r in range(1, rounds + 1):
         before = load()
-        h = host_seconds(host, home, listing)
+        h1 = host_seconds(host, home, listing, 1)
         s1, d1 = dask_seconds(1, home, paths, batch)
         s2, d2 = dask_seconds(2, home, paths, batch)
-        print("%-5d %-5s %6.0f f/s %10.0f f/s %11.0f f/s %5.2fx %+9.1f%%  %.1f s / %.1f s (load after: %s)" % (
-            r, before, n / h, n / d1, n / d2, d1 / d2, 100 * (d1 / h - 1), s1, s2, load()), flush=True)
+        h2 = host_seconds(host, home, listing, 2)
+        print("%-5d %-5s %6.0f f/s %10.0f f/s %11.0f f/s %5.2fx %+9.1f%% %12.2fx  %.1f s / %.1f s"
+              " (load after: %s)" % (r, before, n / h1, n / d1, n / d2, d1 / d2, 100 * (d1 / h1 - 1), h1 / h2,
+                                     s1, s2, load()), flush=True)
 
 
 # Only the run, not the spawned workers' import of this file, scans.
