@@ -463,12 +463,19 @@ def main(argv=None):
     cluster = None
     progress = _Progress()
     try:
-        if args.scheduler:
-            client = Client(args.scheduler)
-        else:
-            cluster = LocalCluster(n_workers=args.workers, threads_per_worker=1, processes=True,
-                                   dashboard_address=None, silence_logs=logging.ERROR)
-            client = Client(cluster)
+        try:
+            if args.scheduler:
+                client = Client(args.scheduler)
+            else:
+                # The scheduler's web server on a free port of the loopback
+                # interface: two scans on one machine do not meet.
+                cluster = LocalCluster(n_workers=args.workers, threads_per_worker=1, processes=True,
+                                       dashboard_address="127.0.0.1:0", silence_logs=logging.ERROR)
+                client = Client(cluster)
+        except (OSError, TimeoutError) as e:
+            print("kpl-scan: cannot start or reach the cluster%s: %s" % (
+                " at " + args.scheduler if args.scheduler else "", e), file=sys.stderr)
+            return 2
         with client:
             if not client.scheduler_info().get("workers"):
                 print("kpl-scan: waiting for a worker at %s" % args.scheduler, file=sys.stderr)
