@@ -5,12 +5,15 @@
 # against kpl-filetype --jobs 1 on the same list. Each round runs them one
 # after the other, so their ratios share the round's load, with
 # kpl-filetype --jobs 2 against --jobs 1 beside them: what two cores gave at
-# that moment. The load average is printed with each round.
+# that moment. The load average is printed with each round. Since other
+# work on the machine moves wall times, the cost per file is also given in
+# CPU time: kpl-filetype's, against the one worker process's plus the
+# driver's (which holds the local cluster's scheduler).
 #
 #   bench/distributed_bench.sh [BUILD_DIR]     (from the repository root)
 #
 # Environment: FILES (list size, default 3000), SEED (default 18), ROUNDS
-# (default 3), BATCH (files per task, default 200). Each scan starts a fresh
+# (default 3), BATCH (files per task, default 500). Each scan starts a fresh
 # local cluster; its start-up (process spawn, imports) is timed apart, and
 # the scan's time runs from the first batch submitted to the last line
 # written: it includes each worker's engine start, as kpl-filetype's time
@@ -21,7 +24,7 @@ BUILD=${1:-build}
 FILES=${FILES:-3000}
 SEED=${SEED:-18}
 ROUNDS=${ROUNDS:-3}
-BATCH=${BATCH:-200}
+BATCH=${BATCH:-500}
 HOST="$BUILD/tools/kpl-filetype"
 HOME_DIR="$BUILD/home"
 for need in "$HOST" "$HOME_DIR/kpl_engine.so"; do
@@ -49,6 +52,7 @@ tr '\n' '\0' <"$LIST" | xargs -0 cat >/dev/null 2>&1 || true
 cat >"$MAIN" <<'EOF'
 import logging
 import os
+import resource
 import subprocess
 import sys
 import time
@@ -63,40 +67,54 @@ def load():
         return f.read().split()[0]
 
 
+def children_cpu():
+    usage = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return usage.ru_utime + usage.ru_stime
+
+
 def host_seconds(host, home, listing, jobs):
-    start = time.monotonic()
+    """(wall seconds, CPU seconds)"""
+    start, cpu = time.monotonic(), children_cpu()
     subprocess.run([host, "--home", home, "--jobs", str(jobs), "--files-from", listing],
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
-    return time.monotonic() - start
+    return time.monotonic() - start, children_cpu() - cpu
+
+
+def workers_cpu(client):
+    return sum(client.run(lambda: sum(os.times()[:2])).values())
 
 
 def dask_seconds(workers, home, paths, batch):
-    """(seconds to start the cluster, seconds of the scan)"""
+    """(seconds to start the cluster, wall seconds of the scan, CPU seconds
+    of the workers and the driver during the scan)"""
     start = time.monotonic()
     with LocalCluster(n_workers=workers, threads_per_worker=1, processes=True, dashboard_address=None,
                       silence_logs=logging.ERROR) as cluster, Client(cluster) as client:
         started = time.monotonic() - start
+        cpu = workers_cpu(client) + time.process_time()
         with open(os.devnull, "wb") as out:
             summary = scan(client, iter(paths), out, home=home, batch_size=batch)
+        cpu = workers_cpu(client) + time.process_time() - cpu
     assert summary.files == len(paths)
-    return started, summary.seconds
+    return started, summary.seconds, cpu
 
 
 def main(listing, host, home, rounds, batch):
     with open(listing, "rb") as f:
         paths = list(list_paths(f))
     n = len(paths)
-    print("round load  host 1 job  dask 1 worker  dask 2 workers  2w/1w  1w vs host  host 2 jobs/1"
-          "  cluster start 1w/2w")
+    print("round load  host 1 job  dask 1 worker  dask 2 workers  2w/1w  host 2/1  1w vs host: wall  CPU"
+          "  (CPU ms/file host, dask)  cluster start 1w/2w")
     for r in range(1, rounds + 1):
         before = load()
-        h1 = host_seconds(host, home, listing, 1)
-        s1, d1 = dask_seconds(1, home, paths, batch)
-        s2, d2 = dask_seconds(2, home, paths, batch)
-        h2 = host_seconds(host, home, listing, 2)
-        print("%-5d %-5s %6.0f f/s %10.0f f/s %11.0f f/s %5.2fx %+9.1f%% %12.2fx  %.1f s / %.1f s"
-              " (load after: %s)" % (r, before, n / h1, n / d1, n / d2, d1 / d2, 100 * (d1 / h1 - 1), h1 / h2,
-                                     s1, s2, load()), flush=True)
+        h1, hc = host_seconds(host, home, listing, 1)
+        s1, d1, dc = dask_seconds(1, home, paths, batch)
+        s2, d2, _ = dask_seconds(2, home, paths, batch)
+        h2, _ = host_seconds(host, home, listing, 2)
+        print("%-5d %-5s %6.0f f/s %10.0f f/s %11.0f f/s %5.2fx %7.2fx %+12.1f%% %+5.1f%%  (%.3f, %.3f)"
+              "                %.1f s / %.1f s (load after: %s)" % (
+                  r, before, n / h1, n / d1, n / d2, d1 / d2, h1 / h2, 100 * (d1 / h1 - 1), 100 * (dc / hc - 1),
+                  1000 * hc / n, 1000 * dc / n, s1, s2, load()), flush=True)
 
 
 # Only the run, not the spawned workers' import of this file, scans.

@@ -35,7 +35,7 @@ from . import Engine
 
 __all__ = ["Summary", "json_line", "list_paths", "walk", "scan_batch", "scan", "read_done", "main"]
 
-DEFAULT_BATCH_SIZE = 200
+DEFAULT_BATCH_SIZE = 500
 
 # --- the worker's side ---------------------------------------------------------
 
@@ -285,7 +285,7 @@ def scan(client, paths, out, *, home=None, batch_size=DEFAULT_BATCH_SIZE, window
     run with done=read_done(out) continues it."""
     summary = Summary()
     start = time.monotonic()
-    source = _batches(paths, batch_size, done, summary)
+    source = _batches(paths, batch_size, done, summary, lambda: _total_threads(client))
     redo = collections.deque()
     in_flight = {}
     finished = as_completed()
@@ -338,19 +338,30 @@ def scan(client, paths, out, *, home=None, batch_size=DEFAULT_BATCH_SIZE, window
     return summary
 
 
-def _batches(paths, size, done, summary):
-    batch = []
-    for path in paths:
-        summary.read += 1
-        if done and _digest(path) in done:
-            summary.skipped += 1
-            continue
-        batch.append(path)
-        if len(batch) == size:
-            yield batch
-            batch = []
-    if batch:
-        yield batch
+def _batches(paths, size, done, summary, threads):
+    # The list is read a few batches ahead, so that its end is seen before
+    # the last batches go out: from then on each batch takes a share of
+    # what is left (half of it spread over the worker threads), so the
+    # workers finish together instead of one scanning a whole last batch
+    # while the others wait.
+    ahead = collections.deque()
+    source = iter(paths)
+    ended = False
+    while True:
+        while not ended and len(ahead) < 4 * size:
+            path = next(source, None)
+            if path is None:
+                ended = True
+            else:
+                summary.read += 1
+                if done and _digest(path) in done:
+                    summary.skipped += 1
+                else:
+                    ahead.append(path)
+        if not ahead:
+            return
+        count = size if not ended else max(1, min(size, len(ahead) // (2 * max(1, threads()))))
+        yield [ahead.popleft() for _ in range(min(count, len(ahead)))]
 
 
 # --- the command ---------------------------------------------------------------
