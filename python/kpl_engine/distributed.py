@@ -45,8 +45,8 @@ _worker_engines = {}  # home as given (None: the usual search) -> Engine
 
 def _worker_engine(home):
     # Started by the first batch a worker process gets and kept for the
-    # process's life: a start costs the databases' load, a batch a few
-    # hundred milliseconds. Never closed; the process's end unloads it.
+    # process's life: a start loads the databases, about 0.1 s, the time of
+    # a hundred scans. Never closed; the process's end unloads it.
     with _worker_lock:
         engine = _worker_engines.get(home)
         if engine is None:
@@ -60,8 +60,10 @@ def _adopt_allocator_settings():
     # keep what libmagic's large short-lived buffers need (README, "Benchmark
     # against `file`"); a worker process started by Dask has glibc's
     # defaults, or Dask's own MALLOC_TRIM_THRESHOLD_ of 64 KiB, which makes
-    # the heap shrink after nearly every scan. The same three settings are
-    # made here with mallopt; a GLIBC_TUNABLES the user set is left alone.
+    # the heap shrink after nearly every scan (a worker took 1.5 times as
+    # long over bench/distributed_bench.sh's list). The same three settings
+    # are made here with mallopt (huge pages cannot be, and measured no
+    # faster); a GLIBC_TUNABLES the user set is left alone.
     if os.environ.get("GLIBC_TUNABLES") is not None:
         return
     try:
