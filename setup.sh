@@ -25,6 +25,9 @@ jobs="$(nproc 2>/dev/null || echo 2)"
 PACKAGES="build-essential cmake pkg-config file libmagic-dev libmagic-mgc p7zip-full \
   rapidjson-dev libqpdf-dev libzip-dev zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev \
   python3 python3-pytest"
+# The Python suite also runs a scan on a local Dask cluster and under GNU
+# parallel (README: Scanning beyond one machine).
+[ "$job" = test ] && PACKAGES="$PACKAGES python3-dask python3-distributed parallel"
 [ "$job" = package ] && PACKAGES="$PACKAGES python3-setuptools python3-pip dpkg-dev"
 [ "$job" = sanitize ] && PACKAGES="$PACKAGES clang libclang-rt-dev"
 

@@ -18,4 +18,8 @@ set(CPACK_STRIP_FILES ON)
 # libzip.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libmagic1, libmagic-mgc, p7zip-full, libqpdf29, libzip4")
+# What spreads a scan beyond one machine (README): the Python binding's
+# Dask scan runs on Debian's python3-distributed, and GNU parallel runs
+# kpl-filetype over blocks of a list. The engine and its host need neither.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "python3-distributed, python3-dask, parallel")
 include(CPack)

@@ -137,10 +137,15 @@ class _LoadedEngine:
 
     def take(self, text):
         """Copies an engine string and gives it back."""
+        value = self.take_bytes(text)
+        return value.decode("utf-8", "replace") if value is not None else None
+
+    def take_bytes(self, text):
+        """Copies an engine string as it was written, and gives it back."""
         value = text.value
         if value is not None:
             self.lib.freeString(ctypes.byref(text))
-        return value.decode("utf-8", "replace") if value is not None else None
+        return value
 
     def stop(self):
         with self.idle:
@@ -238,11 +243,20 @@ class Engine:
         ext = os.fsencode(extension)
         return self._result(path, lambda lib, out: lib.kplFileType(name, ext, out))
 
+    def scan_raw(self, path):
+        """scan() for hosts that copy answers into their own output: the
+        engine's status and its answer as the bytes it wrote (None when it
+        wrote none). A file that cannot be read is a non-zero status, not an
+        exception."""
+        name = os.fsencode(os.path.abspath(os.fspath(path)))
+        status = ctypes.c_uint()
+        return self._call_raw(lambda lib, out: lib.scan(name, ctypes.byref(status), out))
+
     def _result(self, path, call):
         text = self._call(call, path)
         return json.loads(text)
 
-    def _call(self, call, path):
+    def _call_raw(self, call):
         if self._closed:
             raise EngineError("the engine is closed")
         loaded = self._engine
@@ -250,9 +264,14 @@ class Engine:
         try:
             out = ctypes.c_char_p()
             rc = call(loaded.lib, ctypes.byref(out))
-            value = loaded.take(out)
+            return rc, loaded.take_bytes(out)
         finally:
             loaded.leave()
+
+    def _call(self, call, path):
+        rc, value = self._call_raw(call)
+        if value is not None:
+            value = value.decode("utf-8", "replace")
         if rc != 0 or value is None:
             raise ScanError("the engine could not read or name %s" % os.fspath(path) if path is not None
                             else "the engine gave no answer")

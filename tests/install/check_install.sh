@@ -98,6 +98,10 @@ depends=$(dpkg-deb --field "$deb" Depends)
 for d in libmagic1 libmagic-mgc p7zip-full libqpdf29 libzip4 libstdc++6; do
   echo "$depends" | grep -q "\\b$d\\b" || fail "the package does not depend on $d: $depends"
 done
+suggests=$(dpkg-deb --field "$deb" Suggests)
+for d in python3-distributed python3-dask parallel; do
+  echo "$suggests" | grep -q "\\b$d\\b" || fail "the package does not suggest $d: $suggests"
+done
 dpkg-deb -x "$deb" "$work/unpacked"
 "$work/unpacked/usr/bin/kpl-filetype" --version >"$work/version" || fail "--version failed in the unpacked root"
 grep -q "^engine: FileType" "$work/version" || fail "unexpected --version: $(cat "$work/version")"
