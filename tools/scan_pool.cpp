@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <map>
 #include <mutex>
@@ -68,8 +67,6 @@ class Printer {
       std::fprintf(stderr, "\r%zu/%zu files", i + 1, total_);
     }
   }
-  bool hasPending() const { return !pending_.empty(); }
-  Clock::time_point writeDue() const { return lastWrite_ + kOutputDelay; }
   void write() {
     writeLines(pending_);
     lastWrite_ = Clock::now();
@@ -116,10 +113,12 @@ int scanAll(Engine& engine, const Options& options, const std::vector<std::strin
     return printer.finish(jobs);
   }
 
+  // The workers print too: whoever deposits the answer next in list order
+  // prints it and every later one already there. No thread waits for
+  // answers, and none is woken for each file.
   std::vector<Outcome> outcomes(files.size());
+  std::size_t nextToPrint = 0;
   std::mutex mutex;
-  std::condition_variable ready;
-  std::size_t awaited = files.size();  // the answer this thread sleeps for, under mutex
   std::atomic<std::size_t> next{0};
   std::vector<std::thread> workers;
   for (int j = 0; j < jobs; ++j)
@@ -128,29 +127,12 @@ int scanAll(Engine& engine, const Options& options, const std::vector<std::strin
         Outcome outcome = scanOne(engine, byExtension, files[i]);
         std::lock_guard<std::mutex> lock(mutex);
         outcomes[i] = std::move(outcome);
-        // Only the awaited answer wakes the printer; the others wait for it.
-        if (i == awaited) ready.notify_one();
+        for (; nextToPrint < files.size() && outcomes[nextToPrint].done; ++nextToPrint) {
+          printer.add(nextToPrint, files[nextToPrint], outcomes[nextToPrint]);
+          outcomes[nextToPrint].json = std::string();  // printed: its memory goes back
+        }
       }
     });
-
-  for (std::size_t i = 0; i < files.size(); ++i) {
-    Outcome outcome;
-    {
-      std::unique_lock<std::mutex> lock(mutex);
-      awaited = i;
-      // Answers already gathered go out when they are due, also while the
-      // next one takes long.
-      while (!outcomes[i].done && printer.hasPending()) {
-        if (ready.wait_until(lock, printer.writeDue()) != std::cv_status::timeout) continue;
-        lock.unlock();
-        printer.write();
-        lock.lock();
-      }
-      ready.wait(lock, [&] { return outcomes[i].done; });
-      outcome = std::move(outcomes[i]);
-    }
-    printer.add(i, files[i], outcome);
-  }
   for (auto& w : workers) w.join();
   return printer.finish(jobs);
 }
