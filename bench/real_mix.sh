@@ -11,6 +11,7 @@
 #   bench/real_mix.sh [BUILD_DIR]        (from the repository root)
 #
 # Environment: FILES (list size, default 3000), SEED (default 18),
+# ROUNDS (rounds of the throughput runs, default 5),
 # SOAK (scans in the soak on 8 threads, default 100000; 0 skips it), KEEP_LIST (keep the
 # list file). The list is drawn from /usr/share, /usr/lib and /etc plus the
 # test fixtures, so any Debian machine makes the same kind of mix; with the
@@ -22,6 +23,7 @@ BUILD=${1:-build}
 FILES=${FILES:-3000}
 SEED=${SEED:-18}
 SOAK=${SOAK:-100000}
+ROUNDS=${ROUNDS:-5}
 HOST="$BUILD/tools/kpl-filetype"
 BENCH="$BUILD/bench/real_mix_bench"
 HOME_DIR="$BUILD/home"
@@ -77,22 +79,39 @@ file_both_10() { file -b -- "${TEN_PATHS[@]}" && file -b --mime-type -- "${TEN_P
 # The command-line host needs the paths as arguments.
 host() { "$HOST" --home "$HOME_DIR" --jobs "$1" -- "${@:2}"; }
 
-run engine_1 host 1 "${PATHS[@]}"
-run engine_2 host 2 "${PATHS[@]}"
-run libmagic "$BENCH" libmagic --home "$HOME_DIR" "$LIST"
-run file file_both
+# A virtual machine's core speed drifts from second to second, so the four
+# runs take turns for ROUNDS rounds, and each figure below is the round
+# whose engine_1 time is the median; the ratios are medians over the rounds.
+declare -a R_SPEED_1 R_SPEED_2
+declare -A ROUND_WALL
+for round in $(seq "$ROUNDS"); do
+  run engine_1 host 1 "${PATHS[@]}"
+  run engine_2 host 2 "${PATHS[@]}"
+  run libmagic "$BENCH" libmagic --home "$HOME_DIR" "$LIST"
+  run file file_both
+  for name in engine_1 engine_2 libmagic file; do
+    ROUND_WALL[$round,$name]="${WALL[$name]} ${CPU[$name]} ${LOAD[$name]}"
+  done
+  R_SPEED_1+=("$(awk -v a="${WALL[engine_1]}" -v b="${WALL[file]}" 'BEGIN { printf "%.2f", b / a }')")
+  R_SPEED_2+=("$(awk -v a="${WALL[engine_2]}" -v b="${WALL[engine_1]}" 'BEGIN { printf "%.2f", b / a }')")
+done
+median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { printf "%.2f", NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+MEDIAN_ROUND=$(for r in $(seq "$ROUNDS"); do echo "$r ${ROUND_WALL[$r,engine_1]%% *}"; done | sort -k2 -g | awk -v n="$ROUNDS" 'NR == int((n + 1) / 2) { print $1 }')
+for name in engine_1 engine_2 libmagic file; do
+  read -r WALL[$name] CPU[$name] LOAD[$name] <<<"${ROUND_WALL[$MEDIAN_ROUND,$name]}"
+done
 
 rate() { awk -v n="$COUNT" -v t="$1" 'BEGIN { printf "%.0f", n / t }'; }
-printf '\n%-22s %10s %10s %10s %8s\n' "throughput" "files/s" "wall s" "cpu s" "load"
+printf '\n%-22s %10s %10s %10s %8s\n' "throughput (round $MEDIAN_ROUND)" "files/s" "wall s" "cpu s" "load"
 for name in engine_1 engine_2 libmagic file; do
   printf '%-22s %10s %10s %10s %8s\n' "$name" "$(rate "${WALL[$name]}")" "${WALL[$name]}" "${CPU[$name]}" "${LOAD[$name]}"
 done
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", b / a }'; }
-SPEED_1=$(ratio "${WALL[engine_1]}" "${WALL[file]}")
-SPEED_2=$(ratio "${WALL[engine_2]}" "${WALL[engine_1]}")
+SPEED_1=$(median "${R_SPEED_1[@]}")
+SPEED_2=$(median "${R_SPEED_2[@]}")
 echo
-echo "engine 1 job / file (both answers):  ${SPEED_1}x by wall, $(ratio "${CPU[engine_1]}" "${CPU[file]}")x by cpu"
-echo "engine 2 jobs / 1 job:               ${SPEED_2}x by wall"
+echo "engine 1 job / file (both answers):  ${SPEED_1}x by wall (median of $ROUNDS rounds: ${R_SPEED_1[*]})"
+echo "engine 2 jobs / 1 job:               ${SPEED_2}x by wall (median of $ROUNDS rounds: ${R_SPEED_2[*]})"
 echo "engine 1 job / libmagic alone:       $(ratio "${WALL[engine_1]}" "${WALL[libmagic]}")x by wall, $(ratio "${CPU[engine_1]}" "${CPU[libmagic]}")x by cpu"
 
 # Start-up: best of five, both sides on the same 10 files.
