@@ -93,7 +93,10 @@ class TextStream {
   bool ensure(uint64_t offset) {
     if (offset >= blockStart_ && offset - blockStart_ < blockLen_) return true;
     if (file_ == nullptr || offset >= size_) return false;
-    block_.resize(limits::kTextReadBlockBytes);
+    // No larger than what is left of the file: most texts are far smaller
+    // than a block, and zero-filling a whole block per stream cost more
+    // than reading them (three streams per text file).
+    block_.resize(static_cast<std::size_t>(std::min<uint64_t>(limits::kTextReadBlockBytes, size_ - offset)));
     blockStart_ = offset;
     blockLen_ = file_->readAt(offset, block_.data(), block_.size());
     return blockLen_ > 0;
