@@ -18,8 +18,9 @@ namespace {
 
 constexpr int kMaxJobs = 30;  // the engine serves at most 30 scans at once
 constexpr std::size_t kOutputBlockBytes = 64 * 1024;
-// Answers gathered for longer than this are written even when the block is
-// not full, so that a reader of a slow run sees them soon.
+// When an answer arrives this long or longer after the last write, what was
+// gathered is written even though the block is not full, so that a reader
+// of a slow run sees answers soon.
 constexpr auto kOutputDelay = std::chrono::milliseconds(50);
 using Clock = std::chrono::steady_clock;
 
