@@ -76,11 +76,23 @@ std::unique_ptr<MagicPair> openPair(bool& loaded) {
   return pair;
 }
 
-std::mutex g_mutex;
-// Every pair ever opened, in opening order; addresses stay put until close().
-std::vector<std::unique_ptr<MagicPair>> g_pairs;
-// Free pairs, the most recently returned last.
-std::vector<MagicPair*> g_free;
+struct PoolState {
+  std::mutex mutex;
+  // Every pair opened since open(), in opening order; addresses stay put
+  // until close().
+  std::vector<std::unique_ptr<MagicPair>> pairs;
+  // Free pairs, the most recently returned last.
+  std::vector<MagicPair*> free;
+};
+
+// Never destroyed: a host thread may still scan while the process exits,
+// and the pairs must not be freed under it by static destructors (which
+// would also leave libmagic's handles unreachable, to a leak checker, at
+// exit). deinit closes the pairs.
+PoolState& pool() {
+  static PoolState* const state = new PoolState;
+  return *state;
+}
 
 }  // namespace
 
@@ -91,28 +103,31 @@ bool open() {
   mapDatabase();
   bool loaded = false;
   std::unique_ptr<MagicPair> first = openPair(loaded);
-  const std::lock_guard<std::mutex> hold(g_mutex);
-  g_pairs.push_back(std::move(first));
-  if (loaded) g_free.push_back(g_pairs.back().get());
+  PoolState& state = pool();
+  const std::lock_guard<std::mutex> hold(state.mutex);
+  state.pairs.push_back(std::move(first));
+  if (loaded) state.free.push_back(state.pairs.back().get());
   return loaded;
 }
 
 void close() {
-  const std::lock_guard<std::mutex> hold(g_mutex);
-  for (auto& pair : g_pairs) closePair(*pair);
-  g_pairs.clear();
-  g_free.clear();
+  PoolState& state = pool();
+  const std::lock_guard<std::mutex> hold(state.mutex);
+  for (auto& pair : state.pairs) closePair(*pair);
+  state.pairs.clear();
+  state.free.clear();
   if (g_database != nullptr) ::munmap(g_database, g_databaseSize);  // no handle points into it now
   g_database = nullptr;
   g_databaseSize = 0;
 }
 
 MagicPair* acquire() {
+  PoolState& state = pool();
   {
-    const std::lock_guard<std::mutex> hold(g_mutex);
-    if (!g_free.empty()) {
-      MagicPair* pair = g_free.back();
-      g_free.pop_back();
+    const std::lock_guard<std::mutex> hold(state.mutex);
+    if (!state.free.empty()) {
+      MagicPair* pair = state.free.back();
+      state.free.pop_back();
       return pair;
     }
   }
@@ -124,24 +139,27 @@ MagicPair* acquire() {
     closePair(*pair);
     return nullptr;
   }
-  const std::lock_guard<std::mutex> hold(g_mutex);
-  g_pairs.push_back(std::move(pair));
-  return g_pairs.back().get();
+  const std::lock_guard<std::mutex> hold(state.mutex);
+  state.pairs.push_back(std::move(pair));
+  return state.pairs.back().get();
 }
 
 void release(MagicPair* pair) {
-  const std::lock_guard<std::mutex> hold(g_mutex);
-  g_free.push_back(pair);
+  PoolState& state = pool();
+  const std::lock_guard<std::mutex> hold(state.mutex);
+  state.free.push_back(pair);
 }
 
 const MagicPair* firstPair() {
-  const std::lock_guard<std::mutex> hold(g_mutex);
-  return g_pairs.empty() ? nullptr : g_pairs.front().get();
+  PoolState& state = pool();
+  const std::lock_guard<std::mutex> hold(state.mutex);
+  return state.pairs.empty() ? nullptr : state.pairs.front().get();
 }
 
 std::size_t pairCount() {
-  const std::lock_guard<std::mutex> hold(g_mutex);
-  return g_pairs.size();
+  PoolState& state = pool();
+  const std::lock_guard<std::mutex> hold(state.mutex);
+  return state.pairs.size();
 }
 
 }  // namespace magic_pool
