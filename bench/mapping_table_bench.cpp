@@ -31,12 +31,8 @@ std::vector<kpl::MappingInputs> answers;
 
 bool fallsThrough(const std::string& path) {
   const kpl::ScanInput input(path);
-  if (!input.isOpen()) return true;
-  for (const kpl::ChainStep& step : kpl::scanChain()) {
-    kpl::DetectionRecord record;
-    if (step.run != nullptr && step.run(input, record)) return false;
-  }
-  return true;
+  kpl::DetectionRecord record;
+  return !input.isOpen() || kpl::recognise(input, record) == nullptr;
 }
 
 void collect(const std::vector<std::string>& paths) {

@@ -127,9 +127,7 @@ bool detectInSlot(int slot, const ScanInput& input, DetectionRecord& record) {
   // What does not open as a regular file (a directory, a FIFO, a file that
   // cannot be read) would fail every step's probe alike, so it goes straight
   // to libmagic, which names such things.
-  if (input.isOpen())
-    for (const ChainStep& step : scanChain())
-      if (step.run != nullptr && step.run(input, record)) return true;
+  if (input.isOpen() && recognise(input, record) != nullptr) return true;
 
   MappingInputs answers;
   if (!mappingInputsInSlot(slot, input, answers)) return false;

@@ -16,6 +16,12 @@ namespace kpl {
 // come before the archive step (5); the ignore marker (1) must win over
 // everything, and compound documents (2) are told apart before any probe
 // that might take their sectors for something else.
+const ChainStep* recognise(const ScanInput& input, DetectionRecord& record) {
+  for (const ChainStep& step : scanChain())
+    if (step.run != nullptr && step.run(input, record)) return &step;
+  return nullptr;
+}
+
 const std::vector<ChainStep>& scanChain() {
   static const std::vector<ChainStep> steps = {
     // no  name                      step

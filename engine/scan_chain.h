@@ -19,4 +19,8 @@ struct ChainStep {
 // The steps in order.
 const std::vector<ChainStep>& scanChain();
 
+// Runs the chain over an open input: the first step that recognises it, with
+// its record written, or null when none does (the file goes to libmagic).
+const ChainStep* recognise(const ScanInput& input, DetectionRecord& record);
+
 }  // namespace kpl

@@ -41,13 +41,9 @@ bool isFixture(const fs::path& p) {
 // its place in the chain table, or "-" when the file reached libmagic.
 std::string recognisingStep(const std::string& path) {
   const ScanInput input(path);
-  const auto& chain = scanChain();
-  for (std::size_t i = 0; i < chain.size(); ++i) {
-    DetectionRecord record;
-    if (chain[i].run != nullptr && chain[i].run(input, record))
-      return std::to_string(i + 1) + " " + chain[i].name;
-  }
-  return "-";
+  DetectionRecord record;
+  const ChainStep* step = recognise(input, record);
+  return step != nullptr ? std::to_string(step - scanChain().data() + 1) + " " + step->name : "-";
 }
 
 std::map<std::string, Expected> readTable() {
