@@ -42,12 +42,8 @@ MAIN=$(mktemp /tmp/kpl_dask_bench.XXXXXX.py)
 trap 'rm -f "$LIST" "$MAIN"' EXIT
 
 # The list bench/real_mix.sh draws: the same seed gives the same list.
-seeded() { openssl enc -aes-256-ctr -pass "pass:$1" -nosalt -pbkdf2 </dev/zero 2>/dev/null; }
-{
-  find /usr/share /usr/lib /etc -xdev -type f -readable -size -65536k 2>/dev/null |
-    grep -v $'[\t\\\\]' | LC_ALL=C sort | shuf -n "$FILES" --random-source=<(seeded "$SEED")
-  find "$PWD/tests/fixtures" -type f | LC_ALL=C sort
-} >"$LIST"
+source "$(dirname "$0")/real_mix_list.sh"
+real_mix_list "$FILES" "$SEED" >"$LIST"
 echo "real mix: $(wc -l <"$LIST") files (seed $SEED), $(nproc) cores, batches of $BATCH"
 echo "warming the page cache..."
 tr '\n' '\0' <"$LIST" | xargs -0 cat >/dev/null 2>&1 || true

@@ -39,16 +39,8 @@ head -c 760 /usr/share/common-licenses/GPL-3 >"$NOTE"
 cleanup() { [[ -n ${KEEP_LIST:-} ]] || rm -f "$LIST"; rm -f "$TEN" "$NOTE"; }
 trap cleanup EXIT
 
-# A deterministic byte stream for shuf, made from the seed.
-seeded() { openssl enc -aes-256-ctr -pass "pass:$1" -nosalt -pbkdf2 </dev/zero 2>/dev/null; }
-
-# Readable regular files up to 64 MiB whose names survive a one-per-line
-# list, sorted before the shuffle so the order of the walk does not matter.
-{
-  find /usr/share /usr/lib /etc -xdev -type f -readable -size -65536k 2>/dev/null |
-    grep -v $'[\t\\\\]' | LC_ALL=C sort | shuf -n "$FILES" --random-source=<(seeded "$SEED")
-  find "$PWD/tests/fixtures" -type f | LC_ALL=C sort
-} >"$LIST"
+source "$(dirname "$0")/real_mix_list.sh"
+real_mix_list "$FILES" "$SEED" >"$LIST"
 head -n 10 "$LIST" >"$TEN"
 COUNT=$(wc -l <"$LIST")
 mapfile -t PATHS <"$LIST"
