@@ -107,13 +107,6 @@ int scanAll(Engine& engine, const Options& options, const std::vector<std::strin
   }
   Printer printer(options, files.size());
 
-  // One job scans on this thread: a worker would cost a hand-over and two
-  // thread switches per file for nothing.
-  if (jobs == 1) {
-    for (std::size_t i = 0; i < files.size(); ++i) printer.add(i, files[i], scanOne(engine, byExtension, files[i]));
-    return printer.finish(jobs);
-  }
-
   // The workers print too: whoever deposits the answer next in list order
   // prints it and every later one already there. No thread waits for
   // answers, and none is woken for each file.

@@ -1,5 +1,5 @@
 // The scan itself: a pool of worker threads asks the engine about each file
-// while the main thread prints the answers in list order.
+// and prints the answers in list order.
 #pragma once
 
 #include <string>
