@@ -17,7 +17,9 @@ namespace kpl::host {
 // page faults for the same run instead of 16,000. With one job the defaults
 // make about 820 mprotect calls over 3,267 files and cost 10-20 % more CPU
 // time. A GLIBC_TUNABLES the user set, even empty, is left as it is,
-// which is also how to keep glibc's defaults.
+// which is also how to keep glibc's defaults. Dask workers, which cannot
+// restart themselves, make the same settings but huge pages with mallopt
+// (python/kpl_engine/distributed.py): change both together.
 void adoptAllocatorSettings(char** argv) {
   static const char kSettings[] =
       "glibc.malloc.hugetlb=1:glibc.malloc.top_pad=67108864:"
